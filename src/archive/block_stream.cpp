@@ -1,0 +1,46 @@
+#include "archive/block_stream.hpp"
+
+#include "archive/archive_state.hpp"
+#include "archive/crc16.hpp"
+#include "console/console.hpp"
+
+namespace quorvel {
+
+std::uint8_t BlockBuffer[kBlockSize];
+std::int32_t BlockDataCount;
+std::int32_t StreamPosition;
+bool EndOfArchive;
+
+namespace {
+
+// Reads up to one block. A short count only happens at the end of the file; the check
+// covers whatever arrived, so a lone trailing byte or two fail it unless they are zero, and
+// then the data count is 0 or less and the request ends in a read error.
+void ReadBlock() {
+    std::uint32_t m = 0;
+    if (!ReadSome(ArchiveFile, BlockBuffer, kBlockSize, m)) ReadErrorExit();
+    const std::int32_t count = static_cast<std::int32_t>(m);
+    std::uint32_t crcRegister = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (Scrambled && i < count - 2) {
+            BlockBuffer[i] ^= static_cast<std::uint8_t>(Password.bytes[KeyIndex - 1]);
+            KeyIndex = KeyIndex == static_cast<std::int32_t>(Password.length) ? 1 : KeyIndex + 1;
+        }
+        crcRegister = Crc16Update(crcRegister, BlockBuffer[i]);
+    }
+    if (crcRegister != 0) BrokenFileExit();
+    BlockDataCount = count - 2;
+}
+
+}  // namespace
+
+std::uint8_t ArchiveByteReaderSlow() {
+    const std::int32_t p = StreamPosition % kBlockDataSize;
+    if (p == 0) ReadBlock();
+    if (p >= BlockDataCount) ReadErrorExit();
+    if (p == BlockDataCount - 1 && AtEnd(ArchiveFile)) EndOfArchive = true;
+    ++StreamPosition;
+    return BlockBuffer[p];
+}
+
+}  // namespace quorvel

@@ -1,0 +1,28 @@
+// CRC-16 with polynomial 0x8005, initial value 0, no reflection, no final XOR, kept in the
+// augmented form: the register takes the message bits in at its low end, so a message
+// followed by its own check (high byte first) leaves the register at 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quorvel {
+
+// One byte through the register, most significant bit first. Bits 16 and up stay 0.
+constexpr std::uint32_t Crc16Update(std::uint32_t crcRegister, std::uint8_t byte) {
+    for (int n = 7; n >= 0; --n) {
+        crcRegister = crcRegister * 2 + ((byte >> n) & 1u);
+        if (crcRegister & 0x10000u) crcRegister ^= 0x18005u;
+    }
+    return crcRegister;
+}
+
+// The check value of a message: the register after the message and two zero bytes.
+constexpr std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t n) {
+    std::uint32_t crcRegister = 0;
+    for (std::size_t i = 0; i < n; ++i) crcRegister = Crc16Update(crcRegister, bytes[i]);
+    crcRegister = Crc16Update(crcRegister, 0);
+    return static_cast<std::uint16_t>(Crc16Update(crcRegister, 0));
+}
+
+}  // namespace quorvel

@@ -1,0 +1,29 @@
+// The password question: three tries, each answer tested by its Crc16 against the check
+// stored in the header. The accepted answer is the descrambling key.
+#include "archive/archive_state.hpp"
+#include "archive/crc16.hpp"
+#include "console/console.hpp"
+#include "console/messages.hpp"
+
+namespace quorvel {
+namespace {
+
+void AppendToPassword(char byte) { Password.Append(byte); }
+
+}  // namespace
+
+void AskPassword() {
+    for (int tries = 1; tries <= 3; ++tries) {
+        WriteText(message::kPassword);
+        FlushOutput();
+        Password.Clear();
+        ReadText(AppendToPassword);
+        SkipLine();
+        const auto* answer = reinterpret_cast<const std::uint8_t*>(Password.CStr());
+        // An empty answer cannot serve as a key, so it is never accepted.
+        if (Password.length != 0 && Crc16(answer, Password.length) == PasswordCheck) return;
+    }
+    EndProgram(1);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,167 @@
+// Buffered console streams. Output leaves in pieces of 128 bytes; only a character device
+// is flushed at line ends and after questions. Input is refilled 128 bytes at a time, and
+// the end of input shows as a 0x1A byte that no read ever moves past.
+#include "console/console.hpp"
+#include "console/messages.hpp"
+
+namespace quorvel {
+namespace {
+
+enum class OutputState : std::uint8_t { Unconnected, Flushing, Buffering, Unusable };
+
+struct OutputStream {
+    OutputState state;
+    std::uint32_t fill;
+    char buffer[kConsoleBufferSize];
+};
+
+struct InputStream {
+    std::uint32_t position;
+    std::uint32_t fill;
+    char buffer[kConsoleBufferSize];
+};
+
+OutputStream Output;
+InputStream Input;
+
+void ConnectOutput() {
+    switch (StandardOutputKind()) {
+        case OutputKind::CharacterDevice: Output.state = OutputState::Flushing; break;
+        case OutputKind::Other: Output.state = OutputState::Buffering; break;
+        case OutputKind::Unknown: Output.state = OutputState::Unusable; break;
+    }
+}
+
+void WriteOutBuffer() {
+    if (Output.fill != 0) ConsoleWrite(Output.buffer, Output.fill);
+    Output.fill = 0;
+}
+
+// The next input byte without consuming it. A failed refill shows the end-of-input mark
+// for this request only; the next request tries again.
+char PeekInput() {
+    if (Input.position >= Input.fill) {
+        std::int32_t got = ConsoleRead(Input.buffer, kConsoleBufferSize);
+        if (got < 0) return kEndOfInputMark;
+        Input.position = 0;
+        Input.fill = 1;
+        if (got == 0) {
+            Input.buffer[0] = kEndOfInputMark;
+        } else {
+            Input.fill = static_cast<std::uint32_t>(got);
+        }
+    }
+    return Input.buffer[Input.position];
+}
+
+}  // namespace
+
+FileObject ArchiveFile;
+FileObject OutputFile;
+
+void WriteBytes(const char* bytes, std::uint32_t n) {
+    if (Output.state == OutputState::Unconnected) ConnectOutput();
+    if (Output.state == OutputState::Unusable) return;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Output.buffer[Output.fill++] = bytes[i];
+        if (Output.fill == kConsoleBufferSize) WriteOutBuffer();
+    }
+}
+
+void WriteText(const char* text) {
+    std::uint32_t n = 0;
+    while (text[n] != 0) ++n;
+    WriteBytes(text, n);
+}
+
+void WriteChar(char c) { WriteBytes(&c, 1); }
+
+void FlushOutput() {
+    if (Output.state == OutputState::Flushing) WriteOutBuffer();
+}
+
+void EndLine() {
+    WriteBytes("\r\n", 2);
+    FlushOutput();
+}
+
+void ReadText(TextByteSink sink) {
+    for (;;) {
+        char c = PeekInput();
+        if (c == '\r' || c == kEndOfInputMark) return;
+        ++Input.position;
+        sink(c);
+    }
+}
+
+char ReadChar() {
+    char c = PeekInput();
+    if (c != kEndOfInputMark) ++Input.position;
+    return c;
+}
+
+void SkipLine() {
+    for (;;) {
+        char c = PeekInput();
+        if (c == kEndOfInputMark) return;
+        ++Input.position;
+        if (c == '\r') break;
+    }
+    // One more byte after the CR: an LF belongs to the line, anything else stays unread.
+    if (PeekInput() == '\n') ++Input.position;
+}
+
+void EndProgram(std::uint32_t code) {
+    if (Output.state != OutputState::Unusable) WriteOutBuffer();
+    EndProcess(code);
+}
+
+void FatalExit() {
+    GuardOutputFile(nullptr);
+    CloseFile(ArchiveFile);
+    // Only a file that was still open was being written; a failed close means none was.
+    if (CloseFile(OutputFile)) DeleteByName(OutputFile);
+    WriteText(message::kPressEnter);
+    WriteChar(kBell);
+    EndLine();
+    SkipLine();
+    EndProgram(2);
+}
+
+void ReadErrorExit() {
+    WriteText(message::kReadError);
+    EndLine();
+    FatalExit();
+}
+
+void WriteErrorExit() {
+    WriteText(message::kWriteError);
+    EndLine();
+    FatalExit();
+}
+
+void BrokenFileExit() {
+    WriteText(message::kBroken);
+    EndLine();
+    FatalExit();
+}
+
+void ReportInternalFault(std::uint32_t number, std::uint32_t address) {
+    char text[3 + 4 + 8];
+    text[0] = static_cast<char>('0' + number / 100 % 10);
+    text[1] = static_cast<char>('0' + number / 10 % 10);
+    text[2] = static_cast<char>('0' + number % 10);
+    for (int i = 0; i < 4; ++i) text[3 + i] = message::kRuntimeErrorAt[i];
+    for (int i = 0; i < 8; ++i) text[7 + i] = "0123456789ABCDEF"[(address >> (28 - 4 * i)) & 15];
+    WriteText(message::kRuntimeError);
+    WriteBytes(text, sizeof text);
+    EndLine();
+    EndProgram(number);
+}
+
+void ResetConsole() {
+    Output = {};
+    Input = {};
+}
+
+}  // namespace quorvel

@@ -1,0 +1,43 @@
+// Console dialogue: buffered standard output, line and character input with an
+// end-of-input mark that is never consumed, and the exits every failure ends in.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.hpp"
+
+namespace quorvel {
+
+constexpr char kEndOfInputMark = 0x1A;
+constexpr char kBell = 0x07;
+constexpr int kConsoleBufferSize = 128;
+
+// The two file objects of a run; FatalExit closes both and deletes a partly written output.
+extern FileObject ArchiveFile;
+extern FileObject OutputFile;
+
+void WriteText(const char* text);
+void WriteBytes(const char* bytes, std::uint32_t n);
+void WriteChar(char c);
+void FlushOutput();
+void EndLine();
+
+// Receives the bytes of one input line, one at a time, as ReadText collects them.
+using TextByteSink = void (*)(char byte);
+// Collects bytes up to, not including, the next CR or end-of-input mark, which stay unread.
+void ReadText(TextByteSink sink);
+char ReadChar();
+void SkipLine();
+
+// Writes out what is buffered and ends the process with the code.
+[[noreturn]] void EndProgram(std::uint32_t code);
+[[noreturn]] void FatalExit();
+[[noreturn]] void ReadErrorExit();
+[[noreturn]] void WriteErrorExit();
+// "This file is broken.", then FatalExit.
+[[noreturn]] void BrokenFileExit();
+
+// Returns both streams to their unconnected state; tests run many programs in one process.
+void ResetConsole();
+
+}  // namespace quorvel

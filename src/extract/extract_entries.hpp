@@ -1,0 +1,9 @@
+#pragma once
+
+namespace quorvel {
+
+// Processes the entry records of the payload until the end of the archive, then closes the
+// archive file. Returns only on success.
+void ExtractEntries();
+
+}  // namespace quorvel

@@ -1,0 +1,99 @@
+// The Expander's view of the operating system: file objects, the directory search, folder
+// creation, multibyte stepping, the console handles, the shell and process end. Exactly one
+// implementation is linked: win32/ or posix/. Nothing outside those folders knows the system.
+#pragma once
+
+#include <cstdint>
+
+namespace quorvel {
+
+// Longest name a file object holds, terminator excluded.
+constexpr int kMaxFileName = 259;
+
+enum class FileState : std::uint8_t { Closed, Reading, ReadWrite };
+
+struct FileObject {
+    char name[kMaxFileName + 1];
+    std::intptr_t handle;
+    FileState state;
+};
+
+// A FILETIME: 100-nanosecond intervals since 1 January 1601 (UTC).
+struct FileTime {
+    std::uint32_t low;
+    std::uint32_t high;
+};
+
+// Attribute bit of a folder, as the directory search reports it.
+constexpr std::uint32_t kFolderAttribute = 0x10;
+
+// Everything the process needs before the first phase runs: fault reporting, the DLL search
+// restriction, the code page.
+void PrepareProcess();
+
+// Path of the running executable (up to 260 characters); false on failure.
+bool GetOwnPath(char (&path)[261]);
+
+bool OpenForReading(FileObject& file, const char* name);
+// Creates or empties the file, open for reading and writing. Names longer than
+// kMaxFileName fail; they are never shortened.
+bool CreateForWriting(FileObject& file, const char* name);
+// Reads up to n bytes; delivered gets the count. False only when the system call fails.
+bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered);
+// Reads exactly n bytes; false when the call fails or fewer arrive.
+bool ReadExact(FileObject& file, void* buffer, std::uint32_t n);
+// Writes exactly n bytes; false when the call fails or fewer are written.
+bool WriteExact(FileObject& file, const void* buffer, std::uint32_t n);
+// Length in bytes as a signed 32-bit value, -1 on failure.
+std::int32_t FileLength(FileObject& file);
+bool SetPosition(FileObject& file, std::int32_t offset);
+// True when the position is at or past the length, and on failure.
+bool AtEnd(FileObject& file);
+// The object counts as closed before the call; false when it was not open or the call fails.
+bool CloseFile(FileObject& file);
+bool DeleteByName(FileObject& file);
+bool SetTimes(FileObject& file, const FileTime& creation, const FileTime& lastAccess,
+              const FileTime& lastWrite);
+
+// Directory search for one name: -1 when nothing is found, else the attributes.
+std::int32_t FindAttributes(const char* path);
+bool MakeFolder(const char* path);
+
+// Start of the character after the one at text (two bytes for a lead byte of the system's
+// double-byte code page); the same position at the terminating zero.
+const char* NextChar(const char* text);
+
+// Hands a document or program to the shell; greater than 32 means it was started.
+std::intptr_t OpenWithShell(const char* file);
+
+// Console. The output kind is decided once, on first use.
+enum class OutputKind : std::uint8_t { Unknown, CharacterDevice, Other };
+OutputKind StandardOutputKind();
+void ConsoleWrite(const void* bytes, std::uint32_t n);
+// Bytes delivered, 0 at the end of input, -1 on failure.
+std::int32_t ConsoleRead(void* buffer, std::uint32_t n);
+
+// While an output file is open it is registered here, so that an interrupt closes and
+// deletes it before the process ends.
+void GuardOutputFile(FileObject* file);
+
+// Ends the process with the exit code. Tests install a hook that leaves by an exception.
+[[noreturn]] void EndProcess(std::uint32_t code);
+using ProcessEndHook = void (*)(std::uint32_t code);
+void SetProcessEndHook(ProcessEndHook hook);
+
+// Called by the platform's fault handler; reports the fault and ends the process.
+[[noreturn]] void ReportInternalFault(std::uint32_t number, std::uint32_t address);
+
+// Internal-fault numbers.
+constexpr std::uint32_t kFaultDivision = 200;
+constexpr std::uint32_t kFaultStack = 202;
+constexpr std::uint32_t kFaultHeap = 203;
+constexpr std::uint32_t kFaultOverflow = 215;
+constexpr std::uint32_t kFaultAccess = 216;
+constexpr std::uint32_t kFaultOther = 217;
+
+// Entry of the program proper, called by the platform's entry point.
+[[noreturn]] void ProgramMain();
+
+}  // namespace quorvel

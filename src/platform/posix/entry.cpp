@@ -1,0 +1,3 @@
+#include "platform/platform.hpp"
+
+int main() { quorvel::ProgramMain(); }

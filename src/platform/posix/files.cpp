@@ -1,0 +1,132 @@
+// File objects, the exact-name lookup and folder creation on POSIX.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.hpp"
+#include "platform/posix/system_names.hpp"
+
+namespace quorvel {
+namespace {
+
+constexpr std::int64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+
+bool IsOpen(const FileObject& file) { return file.state != FileState::Closed; }
+int Descriptor(const FileObject& file) { return static_cast<int>(file.handle); }
+
+bool Open(FileObject& file, const char* name, int flags, FileState state) {
+    char systemName[posix::kSystemNameSize];
+    const std::size_t length = std::strlen(name);
+    if (length > kMaxFileName || !posix::ToSystemName(name, systemName)) return false;
+    std::memcpy(file.name, name, length + 1);
+    const int fd = open(systemName, flags | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    file.handle = fd;
+    file.state = state;
+    return true;
+}
+
+timespec ToTimespec(const FileTime& time) {
+    const std::uint64_t units = static_cast<std::uint64_t>(time.high) << 32 | time.low;
+    const auto seconds = static_cast<std::int64_t>(units / kFileTimeUnitsPerSecond);
+    const auto rest = static_cast<long>(units % kFileTimeUnitsPerSecond);
+    return timespec{static_cast<time_t>(seconds - kSecondsFrom1601To1970), rest * 100};
+}
+
+}  // namespace
+
+bool OpenForReading(FileObject& file, const char* name) {
+    return Open(file, name, O_RDONLY, FileState::Reading);
+}
+
+bool CreateForWriting(FileObject& file, const char* name) {
+    return Open(file, name, O_RDWR | O_CREAT | O_TRUNC, FileState::ReadWrite);
+}
+
+bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered) {
+    if (!IsOpen(file)) return false;
+    std::uint32_t got = 0;
+    while (got < n) {
+        const ssize_t r = read(Descriptor(file), static_cast<char*>(buffer) + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) break;
+        got += static_cast<std::uint32_t>(r);
+    }
+    delivered = got;
+    return true;
+}
+
+bool ReadExact(FileObject& file, void* buffer, std::uint32_t n) {
+    std::uint32_t got = 0;
+    return ReadSome(file, buffer, n, got) && got == n;
+}
+
+bool WriteExact(FileObject& file, const void* buffer, std::uint32_t n) {
+    if (!IsOpen(file)) return false;
+    std::uint32_t done = 0;
+    while (done < n) {
+        const ssize_t r = write(Descriptor(file), static_cast<const char*>(buffer) + done, n - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        done += static_cast<std::uint32_t>(r);
+    }
+    return true;
+}
+
+std::int32_t FileLength(FileObject& file) {
+    struct stat info;
+    if (!IsOpen(file) || fstat(Descriptor(file), &info) != 0) return -1;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(info.st_size));
+}
+
+bool SetPosition(FileObject& file, std::int32_t offset) {
+    return IsOpen(file) && lseek(Descriptor(file), offset, SEEK_SET) >= 0;
+}
+
+bool AtEnd(FileObject& file) {
+    struct stat info;
+    if (!IsOpen(file) || fstat(Descriptor(file), &info) != 0) return true;
+    const off_t position = lseek(Descriptor(file), 0, SEEK_CUR);
+    return position < 0 || position >= info.st_size;
+}
+
+bool CloseFile(FileObject& file) {
+    if (!IsOpen(file)) return false;
+    file.state = FileState::Closed;
+    return close(Descriptor(file)) == 0;
+}
+
+bool DeleteByName(FileObject& file) {
+    char systemName[posix::kSystemNameSize];
+    return posix::ToSystemName(file.name, systemName) && unlink(systemName) == 0;
+}
+
+// Creation time has no POSIX counterpart and is dropped.
+bool SetTimes(FileObject& file, const FileTime&, const FileTime& lastAccess,
+              const FileTime& lastWrite) {
+    if (!IsOpen(file)) return false;
+    const timespec times[2] = {ToTimespec(lastAccess), ToTimespec(lastWrite)};
+    return futimens(Descriptor(file), times) == 0;
+}
+
+// An exact lookup: no wildcards. A link is found as itself and counts as a folder when it
+// leads to one.
+std::int32_t FindAttributes(const char* path) {
+    char systemName[posix::kSystemNameSize];
+    struct stat info;
+    if (!posix::ToSystemName(path, systemName) || lstat(systemName, &info) != 0) return -1;
+    const bool folder = stat(systemName, &info) == 0 && S_ISDIR(info.st_mode);
+    return folder ? static_cast<std::int32_t>(kFolderAttribute) : 0x20;
+}
+
+bool MakeFolder(const char* path) {
+    char systemName[posix::kSystemNameSize];
+    return posix::ToSystemName(path, systemName) && mkdir(systemName, 0777) == 0;
+}
+
+}  // namespace quorvel

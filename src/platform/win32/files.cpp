@@ -1,0 +1,103 @@
+// File objects, the directory search and folder creation through kernel32.
+#include <windows.h>
+
+#include "platform/platform.hpp"
+
+namespace quorvel {
+namespace {
+
+HANDLE Handle(const FileObject& file) { return reinterpret_cast<HANDLE>(file.handle); }
+bool IsOpen(const FileObject& file) { return file.state != FileState::Closed; }
+
+bool Open(FileObject& file, const char* name, DWORD access, DWORD disposition, FileState state) {
+    int length = 0;
+    while (name[length] != 0)
+        if (++length > kMaxFileName) return false;
+    for (int i = 0; i <= length; ++i) file.name[i] = name[i];
+    HANDLE handle = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    file.handle = reinterpret_cast<std::intptr_t>(handle);
+    file.state = state;
+    return true;
+}
+
+}  // namespace
+
+bool GetOwnPath(char (&path)[261]) {
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    return n != 0 && n < sizeof path;
+}
+
+bool OpenForReading(FileObject& file, const char* name) {
+    return Open(file, name, GENERIC_READ, OPEN_EXISTING, FileState::Reading);
+}
+
+bool CreateForWriting(FileObject& file, const char* name) {
+    return Open(file, name, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, FileState::ReadWrite);
+}
+
+bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered) {
+    DWORD got = 0;
+    if (!IsOpen(file) || !ReadFile(Handle(file), buffer, n, &got, nullptr)) return false;
+    delivered = got;
+    return true;
+}
+
+bool ReadExact(FileObject& file, void* buffer, std::uint32_t n) {
+    std::uint32_t got = 0;
+    return ReadSome(file, buffer, n, got) && got == n;
+}
+
+bool WriteExact(FileObject& file, const void* buffer, std::uint32_t n) {
+    DWORD done = 0;
+    return IsOpen(file) && WriteFile(Handle(file), buffer, n, &done, nullptr) && done == n;
+}
+
+std::int32_t FileLength(FileObject& file) {
+    if (!IsOpen(file)) return -1;
+    return static_cast<std::int32_t>(GetFileSize(Handle(file), nullptr));
+}
+
+bool SetPosition(FileObject& file, std::int32_t offset) {
+    return IsOpen(file) &&
+           SetFilePointer(Handle(file), offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+}
+
+bool AtEnd(FileObject& file) {
+    if (!IsOpen(file)) return true;
+    const DWORD position = SetFilePointer(Handle(file), 0, nullptr, FILE_CURRENT);
+    const DWORD length = GetFileSize(Handle(file), nullptr);
+    if (position == INVALID_SET_FILE_POINTER || length == INVALID_FILE_SIZE) return true;
+    return position >= length;
+}
+
+bool CloseFile(FileObject& file) {
+    if (!IsOpen(file)) return false;
+    file.state = FileState::Closed;
+    return CloseHandle(Handle(file)) != 0;
+}
+
+bool DeleteByName(FileObject& file) { return DeleteFileA(file.name) != 0; }
+
+bool SetTimes(FileObject& file, const FileTime& creation, const FileTime& lastAccess,
+              const FileTime& lastWrite) {
+    auto* c = reinterpret_cast<const FILETIME*>(&creation);
+    auto* a = reinterpret_cast<const FILETIME*>(&lastAccess);
+    auto* w = reinterpret_cast<const FILETIME*>(&lastWrite);
+    return IsOpen(file) && SetFileTime(Handle(file), c, a, w) != 0;
+}
+
+std::int32_t FindAttributes(const char* path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    FindClose(search);
+    return static_cast<std::int32_t>(found.dwFileAttributes);
+}
+
+bool MakeFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+
+const char* NextChar(const char* text) { return CharNextA(text); }
+
+}  // namespace quorvel

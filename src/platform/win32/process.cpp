@@ -1,0 +1,79 @@
+// Process set-up and end on Windows: DLLs only from the system folder, internal faults
+// reported by the unhandled-exception filter, a console interrupt that removes a partly
+// written output file, and the shell.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/platform.hpp"
+
+namespace quorvel {
+namespace {
+
+ProcessEndHook EndHook;
+FileObject* volatile GuardedFile;
+
+// A self-extractor usually sits in a downloads folder beside files it must never load.
+// Looked up at run time, so that systems without the call still start.
+void RestrictDllSearch() {
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kSearchSystem32 = 0x00000800;
+    auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set != nullptr) set(kSearchSystem32);
+}
+
+std::uint32_t FaultNumber(DWORD code) {
+    switch (code) {
+        case EXCEPTION_INT_DIVIDE_BY_ZERO: return kFaultDivision;
+        case EXCEPTION_INT_OVERFLOW: return kFaultOverflow;
+        case EXCEPTION_STACK_OVERFLOW: return kFaultStack;
+        case EXCEPTION_ACCESS_VIOLATION:
+        case EXCEPTION_IN_PAGE_ERROR: return kFaultAccess;
+        default: return kFaultOther;
+    }
+}
+
+LONG WINAPI OnFault(EXCEPTION_POINTERS* fault) {
+    const EXCEPTION_RECORD* record = fault->ExceptionRecord;
+    ReportInternalFault(FaultNumber(record->ExceptionCode),
+                        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->ExceptionAddress)));
+}
+
+// Runs on a thread of its own: the file is closed and deleted, then the process ends the
+// way the default handler would end it.
+BOOL WINAPI OnInterrupt(DWORD) {
+    FileObject* file = GuardedFile;
+    if (file != nullptr && file->state != FileState::Closed) {
+        file->state = FileState::Closed;
+        CloseHandle(reinterpret_cast<HANDLE>(file->handle));
+        DeleteFileA(file->name);
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void PrepareProcess() {
+    RestrictDllSearch();
+    SetUnhandledExceptionFilter(OnFault);
+    SetConsoleCtrlHandler(OnInterrupt, TRUE);
+}
+
+void GuardOutputFile(FileObject* file) { GuardedFile = file; }
+
+std::intptr_t OpenWithShell(const char* file) {
+    return reinterpret_cast<std::intptr_t>(
+        ShellExecuteA(nullptr, nullptr, file, nullptr, nullptr, SW_SHOWNORMAL));
+}
+
+void SetProcessEndHook(ProcessEndHook hook) { EndHook = hook; }
+
+void EndProcess(std::uint32_t code) {
+    if (EndHook != nullptr) EndHook(code);
+    ExitProcess(code);
+}
+
+}  // namespace quorvel
+
+extern "C" void ExpanderStart() { quorvel::ProgramMain(); }
