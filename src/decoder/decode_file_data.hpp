@@ -1,0 +1,89 @@
+// Decoding one file entry's compressed data into the sliding window: literals and matches
+// coded with the two adaptive trees, until the entry's remaining size is produced.
+#pragma once
+
+#include <cstdint>
+
+#include "decoder/bit_reader.hpp"
+#include "decoder/code_tree.hpp"
+#include "decoder/decode_symbol.hpp"
+#include "decoder/decoder_storage.hpp"
+#include "decoder/item_format.hpp"
+#include "decoder/match_copy.hpp"
+#include "decoder/sliding_window.hpp"
+
+namespace quorvel {
+
+// Slides the window when a byte arrives for a full one; returns the index to store it at.
+template <DecoderHost Host>
+inline std::uint32_t RoomFor(SlidingWindow& window, Host& host, std::uint32_t index) {
+    if (index < kWindowSize) return index;
+    SlideWindow(window, host);
+    return index - kSlideSize;
+}
+
+// Produces `remaining` bytes (none when 0 or less) into the window started for this entry,
+// and captures the file's first bytes into its slot. Data that would reach in front of the
+// window's first byte or past the remaining size ends in host.Broken(), before any byte of
+// that match is stored. On return every whole byte prefetched and not used has been given
+// back to the host.
+template <DecoderHost Host>
+void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining) {
+    if (remaining <= 0) return;
+    SlidingWindow& window = storage.Window;
+    AdaptiveCodeTree& symbolTree = storage.SymbolTree;
+    AdaptiveCodeTree& distanceTree = storage.DistanceTree;
+    BitReader& reader = storage.Reader;
+    StartBits(reader);
+    ResetTree(symbolTree);
+    ResetTree(distanceTree);
+
+    const std::uint32_t size = static_cast<std::uint32_t>(remaining);
+    const std::uint32_t presetLength = static_cast<std::uint32_t>(window.PresetLength);
+    std::uint8_t* const bytes = window.Bytes;
+    // The write position as a window index, kept here while decoding.
+    std::uint32_t index = static_cast<std::uint32_t>(window.WritePosition - window.WindowBase);
+    std::uint32_t producedCount = 0;
+    std::uint32_t symbolsDecoded = 0;
+    std::uint32_t rebuildPoint = 0;
+    do {
+        if (symbolsDecoded == rebuildPoint) {
+            RebuildTree(symbolTree);
+            RebuildTree(distanceTree);
+            rebuildPoint = NextRebuildPoint(rebuildPoint);
+        }
+        ++symbolsDecoded;
+        std::uint32_t symbol = DecodeSymbol(symbolTree, reader, host);
+        CountSymbol(symbolTree, symbol);
+        if (symbol < kFirstMatchSymbol) {
+            index = RoomFor(window, host, index);
+            bytes[index++] = static_cast<std::uint8_t>(symbol);
+            ++producedCount;
+            continue;
+        }
+        std::uint32_t matchLength = symbol - kMatchSymbolBias;
+        if (symbol == kLongMatchSymbol) matchLength += TakeBits(reader, host, kLongMatchBits);
+        std::uint32_t distanceSymbol = DecodeSymbol(distanceTree, reader, host);
+        CountSymbol(distanceTree, distanceSymbol);
+        std::uint32_t matchDistance =
+            (distanceSymbol << kDistanceLowBits) + TakeBits(reader, host, kDistanceLowBits) + 1;
+        if (matchDistance > presetLength + producedCount || matchLength > size - producedCount)
+            host.Broken();
+        producedCount += matchLength;
+        // Copied in pieces that end at the slide point, so no byte pays for the check.
+        do {
+            index = RoomFor(window, host, index);
+            std::uint32_t piece = kWindowSize - index;
+            if (piece > matchLength) piece = matchLength;
+            CopyMatch(bytes + index, matchDistance, piece);
+            index += piece;
+            matchLength -= piece;
+        } while (matchLength != 0);
+    } while (producedCount < size);
+
+    window.WritePosition = window.WindowBase + static_cast<std::int32_t>(index);
+    CaptureHistory(window, index);
+    EndBits(reader, host);
+}
+
+}  // namespace quorvel

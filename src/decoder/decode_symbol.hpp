@@ -1,0 +1,30 @@
+// Decoding one symbol with a built tree: one table look-up for a short code, then a walk
+// bit by bit for the rest of a long one (codes have no length limit).
+#pragma once
+
+#include <cstdint>
+
+#include "decoder/bit_reader.hpp"
+#include "decoder/code_tree.hpp"
+
+namespace quorvel {
+
+template <DecoderHost Host>
+inline std::uint32_t DecodeSymbol(const AdaptiveCodeTree& tree, BitReader& reader, Host& host) {
+    std::uint32_t node = kRootNode;
+    if (HaveBits(reader, host, kTableBits)) {
+        std::uint32_t entry = tree.Table[reader.BitBuffer & (kTableSize - 1)];
+        if (entry > kTableValueMask) {
+            DropBits(reader, entry >> kTableLengthShift);
+            return entry & kTableValueMask;
+        }
+        DropBits(reader, kTableBits);
+        node = entry;
+    }
+    // Near the end of what the host can lend, every bit is fetched only when it is needed.
+    do node = tree.Nodes[node].Child[TakeBit(reader, host)];
+    while (node >= kFirstInnerNode);
+    return node;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,22 @@
+// The cross-file dictionary: the first bytes of the last 256 files, from which a later file
+// takes its shared prefix and its window preset.
+#pragma once
+
+#include <cstdint>
+
+namespace quorvel {
+
+constexpr std::uint32_t kSlotCount = 256;
+constexpr std::int32_t kSlotSize = 16384;
+
+struct HistorySlot {
+    // min(file size, 16384) of the file that filled the slot.
+    std::int32_t SlotLength;
+    std::uint8_t SlotData[kSlotSize];
+};
+
+struct HistoryRing {
+    HistorySlot Slots[kSlotCount];
+};
+
+}  // namespace quorvel
