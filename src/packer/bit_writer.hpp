@@ -1,0 +1,24 @@
+// Collects bits least-significant first into bytes, the order the decoder reads them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace quorvel {
+
+class BitWriter {
+public:
+    // Appends the low `count` bits of `bits` (count up to 64), bit 0 first.
+    void Put(std::uint64_t bits, std::uint32_t count);
+    std::size_t BitCount() const { return bytes_.size() * 8 + pendingBits_; }
+    // The bytes written; a partly filled last byte is completed with zero bits.
+    std::vector<std::uint8_t> Finish();
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t pending_ = 0;
+    std::uint32_t pendingBits_ = 0;
+};
+
+}  // namespace quorvel

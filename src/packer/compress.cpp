@@ -1,0 +1,13 @@
+#include "packer/compress.hpp"
+
+#include "packer/item_encoder.hpp"
+#include "packer/match_finder.hpp"
+
+namespace quorvel {
+
+std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
+                                           std::span<const std::uint8_t> data, int effort) {
+    return EncodeItems(FindItems(preset, data, effort));
+}
+
+}  // namespace quorvel
