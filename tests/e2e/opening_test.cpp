@@ -1,0 +1,157 @@
+// Opening an archive and reading its block stream, run against both Expander builds: the
+// exact standard output and the exit code of each case.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "packer/archive_writer.hpp"
+#include "support/expander_runner.hpp"
+#include "support/payloads.hpp"
+
+namespace quorvel::test {
+namespace {
+
+const std::string kBanner =
+    "*** Quorvel Expander 32 Ver. 1.60 ***  Quorvel Project, self-extracting archives\r\n";
+const std::string kReadError = "File read error.\r\nPress Enter key.\a\r\n";
+const std::string kBroken = "This file is broken.\r\nPress Enter key.\a\r\n";
+const std::string kSmaller =
+    "This file is smaller than original file.  Cannot expand.  Press ENTER key.\a\r\n";
+const std::string kLarger =
+    "This file is larger than original file.  This file might be infected with virus.  "
+    "Cannot expand.  Press ENTER key.\a\r\n";
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Archive(const ArchiveOptions& options, std::size_t payloadSize) {
+    return BuildArchive(options, FolderEntries(payloadSize));
+}
+
+void SetTotalSize(Bytes& archive, std::uint32_t total) {
+    for (int i = 0; i < 4; ++i) archive[i] = static_cast<std::uint8_t>(total >> (8 * i));
+}
+
+Bytes Header(const std::string& afterSize, std::uint32_t extraBytes = 0) {
+    const std::string bytes = std::string(4, '\0') + afterSize;
+    Bytes archive(bytes.begin(), bytes.end());
+    SetTotalSize(archive, static_cast<std::uint32_t>(20480 + archive.size() + extraBytes));
+    return archive;
+}
+
+struct Case {
+    std::string name;
+    std::function<Bytes()> archive;
+    std::string input;
+    std::string output;  // after the banner
+    int exitCode;
+};
+
+std::vector<Case> Cases() {
+    std::vector<Case> cases = {
+        {"BareStub", [] { return Bytes{}; }, "", "This is core program.\a\r\n", 1},
+        {"OneByteBehind", [] { return Bytes{0x01}; }, "", kReadError, 2},
+        {"TwoBytesBehind", [] { return Bytes{0x01, 0x02}; }, "", kReadError, 2},
+        {"ThreeBytesBehind", [] { return Bytes{0x01, 0x02, 0x03}; }, "", kReadError, 2},
+        {"SmallerThanRecorded",
+         [] {
+             Bytes a = Archive({}, 10);
+             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size() + 1));
+             return a;
+         },
+         "", kSmaller, 1},
+        {"LargerThanRecorded",
+         [] {
+             Bytes a = Archive({}, 10);
+             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size() - 1));
+             return a;
+         },
+         "", kLarger, 1},
+        {"TotalSizeOf2To31CountsAsNegative",
+         [] {
+             Bytes a = Archive({}, 10);
+             SetTotalSize(a, 0x80000000u);
+             return a;
+         },
+         "", kLarger, 1},
+        {"RefusalWaitsForOneLine",
+         [] {
+             Bytes a = Archive({}, 10);
+             SetTotalSize(a, 0xFFFFFFFFu);
+             return a;
+         },
+         "\r\n", kLarger, 1},
+        {"EmptyCommentPrintsNothing", [] { return Archive({}, 10); }, "", "", 0},
+        {"Comment", [] { return Archive({.comment = "Hello, world"}, 10); }, "", "Hello, world\r\n", 0},
+        {"CommentWithLineBreaksAndBell",
+         [] { return Archive({.comment = "line 1\r\nline 2\a"}, 10); }, "",
+         "line 1\r\nline 2\a\r\n", 0},
+        {"LongComment", [] { return Archive({.comment = std::string(300, 'c')}, 10); }, "",
+         std::string(300, 'c') + "\r\n", 0},
+        {"CommentRunsPastTheEnd", [] { return Header("no terminator"); }, "",
+         "", 2},  // output checked below: the read error
+        {"RunCommandRunsPastTheEnd", [] { return Header(std::string("c\0run", 5)); }, "",
+         "c\r\n" + kReadError, 2},
+        {"PasswordFlagMissing", [] { return Header(std::string("\0\0", 2)); }, "", "", 2},
+        {"StoredCheckCutShort", [] { return Header(std::string("\0\0\x01\x02", 4)); }, "", "", 2},
+        {"NoBlockStream", [] { return Header(std::string("\0\0\0", 3)); }, "", kReadError, 2},
+        {"DamagedFirstBlock",
+         [] {
+             Bytes a = Archive({}, 100);
+             a[10] ^= 0x01;
+             return a;
+         },
+         "", kBroken, 2},
+        {"DamagedSecondBlock",
+         [] {
+             Bytes a = Archive({}, 5000);
+             a.back() ^= 0x80;
+             return a;
+         },
+         "", kBroken, 2},
+        {"EmptyLastBlockAfterFullBlock",
+         [] {
+             Bytes a = Archive({}, 4096);
+             a.push_back(0);
+             a.push_back(0);
+             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size()));
+             return a;
+         },
+         "", kReadError, 2},
+        {"StrayByteAfterLastBlock",
+         [] {
+             Bytes a = Archive({}, 4096);
+             a.push_back(0x33);
+             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size()));
+             return a;
+         },
+         "", kBroken, 2},
+    };
+    for (std::size_t size : {4, 4095, 4096, 4097, 8192, 8193, 20000}) {
+        cases.push_back({"Payload" + std::to_string(size), [size] { return Archive({}, size); }, "", "", 0});
+    }
+    for (auto& c : cases) {
+        if (c.exitCode == 2 && c.output.empty()) c.output = kReadError;
+    }
+    return cases;
+}
+
+class Opening : public ::testing::TestWithParam<std::tuple<Build, Case>> {};
+
+TEST_P(Opening, PrintsAndEndsAsExpected) {
+    const auto& [build, c] = GetParam();
+    TempFolder folder;
+    const RunResult result = RunArchive(build, folder, c.archive(), {.input = c.input});
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.output, kBanner + c.output);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBuilds, Opening,
+                         ::testing::Combine(::testing::Values(Build::Native, Build::Windows),
+                                            ::testing::ValuesIn(Cases())),
+                         [](const auto& info) {
+                             return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
+                         });
+
+}  // namespace
+}  // namespace quorvel::test

@@ -1,0 +1,27 @@
+// Runs a program with given standard input, collecting its standard output and exit code.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quorvel::test {
+
+struct RunResult {
+    int exitCode = -1;     // -1 when the program was ended by a signal or timed out
+    int signal = 0;        // the ending signal, if any
+    bool timedOut = false;
+    std::string output;    // standard output, byte for byte
+};
+
+struct RunOptions {
+    std::string input;                          // standard input; a pipe that ends after it
+    std::string workingFolder;                  // empty: the current one
+    std::map<std::string, std::string> environment;  // added to or replacing the inherited one
+    std::chrono::milliseconds timeout{60000};
+};
+
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options);
+
+}  // namespace quorvel::test

@@ -1,0 +1,40 @@
+#include "archive/crc16.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+namespace quorvel {
+namespace {
+
+const std::uint8_t* Bytes(std::string_view text) { return reinterpret_cast<const std::uint8_t*>(text.data()); }
+
+std::uint32_t Register(std::string_view text) {
+    std::uint32_t crcRegister = 0;
+    for (char c : text) crcRegister = Crc16Update(crcRegister, static_cast<std::uint8_t>(c));
+    return crcRegister;
+}
+
+TEST(Crc16, MatchesTheCatalogueCheckValue) { EXPECT_EQ(Crc16(Bytes("123456789"), 9), 0xFEE8); }
+
+TEST(Crc16, RegisterBeforeAndAfterTheTwoZeroBytes) {
+    EXPECT_EQ(Register("abc"), 0xE326u);
+    EXPECT_EQ(Register(std::string_view("abc\0\0", 5)), 0xCADBu);
+    EXPECT_EQ(Crc16(Bytes("abc"), 3), 0xCADB);
+}
+
+TEST(Crc16, MessageFollowedByItsCheckLeavesZero) {
+    EXPECT_EQ(Register("abc\xCA\xDB"), 0u);
+    EXPECT_NE(Register("abd\xCA\xDB"), 0u);
+}
+
+TEST(Crc16, RegisterStaysWithinSixteenBits) {
+    std::uint32_t crcRegister = 0;
+    for (int i = 0; i < 100000; ++i) {
+        crcRegister = Crc16Update(crcRegister, static_cast<std::uint8_t>(i * 37));
+        ASSERT_LT(crcRegister, 0x10000u);
+    }
+}
+
+}  // namespace
+}  // namespace quorvel
