@@ -9,8 +9,18 @@ set(QUORVEL_STUB_COMPILE_OPTIONS
   -fomit-frame-pointer -fno-ident -fno-plt -Wall -Wextra)
 
 function(quorvel_add_expander target output_path)
-  set(platform_sources ${ARGN})
-  add_executable(${target} ${QUORVEL_EXPANDER_SOURCES} ${QUORVEL_FORMAT_SOURCES} ${platform_sources})
+  add_executable(${target} ${QUORVEL_EXPANDER_SOURCES} ${QUORVEL_FORMAT_SOURCES} ${ARGN})
+  quorvel_stub_program(${target} ${output_path} ${QUORVEL_STUB_SIZE})
+endfunction()
+
+# A test program built exactly like the Expander, from its console and platform layers,
+# that faults on purpose.
+function(quorvel_add_fault_probe output_path)
+  add_executable(fault_probe tests/e2e/fault_probe.cpp src/console/console.cpp src/console/text.cpp ${ARGN})
+  quorvel_stub_program(fault_probe ${output_path} ${QUORVEL_STUB_SIZE})
+endfunction()
+
+function(quorvel_stub_program target output_path size)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${target} PRIVATE ${QUORVEL_STUB_COMPILE_OPTIONS})
   # Linked by the C driver, so that no C++ runtime library comes in.
@@ -31,6 +41,6 @@ function(quorvel_add_expander target output_path)
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/pad-stub.sh $<TARGET_FILE:${target}> ${output_path}
-            ${QUORVEL_STUB_SIZE}
+            ${size}
     VERBATIM)
 endfunction()

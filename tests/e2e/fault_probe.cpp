@@ -1,0 +1,36 @@
+// A program built on the Expander's console and platform layers that faults on purpose, so
+// that the internal-fault report can be checked on both systems. The fault is chosen by the
+// program's own file name: ...-access, ...-divide or ...-stack.
+#include <cstring>
+
+#include "console/console.hpp"
+
+namespace {
+
+volatile int Zero = 0;
+
+// Recurses until the stack is exhausted; the warning about that is the point.
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+int Recurse(int depth) {
+    volatile char frame[4096];
+    frame[depth % 4096] = static_cast<char>(depth);
+    return Recurse(depth + 1) + frame[(depth * 7) % 4096];
+}
+
+}  // namespace
+
+namespace quorvel {
+
+void ProgramMain() {
+    PrepareProcess();
+    char path[261];
+    if (!GetOwnPath(path)) EndProgram(1);
+    WriteText("before the fault");
+    EndLine();
+    if (std::strstr(path, "-access") != nullptr) *reinterpret_cast<volatile int*>(Zero + 16) = 1;
+    if (std::strstr(path, "-divide") != nullptr) Zero = 100 / Zero;
+    if (std::strstr(path, "-stack") != nullptr) Zero = Recurse(Zero);
+    EndProgram(3);
+}
+
+}  // namespace quorvel
