@@ -1,0 +1,87 @@
+#include "extract/paths.hpp"
+
+#include "console/console.hpp"
+#include "console/messages.hpp"
+#include "platform/platform.hpp"
+
+namespace quorvel {
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A component of periods and blanks only, with two periods or more, names a folder above.
+bool IsParentLike(const char* start, const char* end) {
+    int periods = 0;
+    for (const char* at = start; at != end; ++at) {
+        if (*at == '.') {
+            ++periods;
+        } else if (*at != ' ') {
+            return false;
+        }
+    }
+    return periods >= 2;
+}
+
+[[noreturn]] void CannotMakeFolder(const char* component) {
+    WriteText(message::kCannotMakeFolder);
+    WriteText(component);
+    WriteChar(kBell);
+    EndLine();
+    EndProgram(2);
+}
+
+void EnsureFolder(const char* component) {
+    const std::int32_t attributes = FindAttributes(component);
+    if (attributes < 0) {
+        if (!MakeFolder(component)) CannotMakeFolder(component);
+    } else if ((static_cast<std::uint32_t>(attributes) & kFolderAttribute) == 0) {
+        CannotMakeFolder(component);
+    }
+}
+
+}  // namespace
+
+bool IsFolderEntry(const Text& name) {
+    return name.length >= 2 && name.bytes[name.length - 2] == '\\' && name.bytes[name.length - 1] == '.';
+}
+
+bool IsUnsafeName(const char* name) {
+    if (IsSeparator(*name)) return true;
+    const char* componentStart = name;
+    for (const char* at = name;; at = NextChar(at)) {
+        if (*at == ':') return true;
+        if (*at == 0 || IsSeparator(*at)) {
+            if (IsParentLike(componentStart, at)) return true;
+            if (*at == 0) return false;
+            componentStart = at + 1;
+        }
+    }
+}
+
+void DirectoryPart(const char* name, Text& folder) {
+    const char* lastBackslash = nullptr;
+    for (const char* at = name; *at != 0; at = NextChar(at))
+        if (*at == '\\') lastBackslash = at;
+    folder.Clear();
+    if (lastBackslash == nullptr) return;
+    for (const char* at = name; at <= lastBackslash; ++at) folder.Append(*at);
+}
+
+void MakeFolders(Text& path) {
+    if (path.length == 0) return;
+    char* at = path.bytes;
+    while (*at != 0) {
+        while (*at != '\\') {
+            // A path whose last part is not followed by a separating backslash: that part
+            // is not a folder to make.
+            if (*at == 0) return;
+            at = const_cast<char*>(NextChar(at));
+        }
+        *at = 0;
+        EnsureFolder(path.bytes);
+        *at = '\\';
+        at = const_cast<char*>(NextChar(at));
+    }
+}
+
+}  // namespace quorvel
