@@ -14,15 +14,27 @@ need unzip unzip
 [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
 # The 32-bit Wine loader comes with wine32:i386.
 dpkg -s wine32:i386 >/dev/null 2>&1 || missing="$missing wine32:i386"
+# Wine takes its ANSI code page from an installed locale; tests of double-byte names run
+# under ja_JP.UTF-8.
+has_japanese_locale() { locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; }
+has_japanese_locale || { dpkg -s locales >/dev/null 2>&1 || missing="$missing locales"; }
 
-[ -z "$missing" ] && exit 0
+if [ -z "$missing" ] && has_japanese_locale; then exit 0; fi
 if [ "$(id -u)" != 0 ]; then
   echo "missing packages:$missing (run this script as root to install them)" >&2
   exit 1
 fi
-echo "installing:$missing"
 if echo "$missing" | grep -q ':i386' && ! dpkg --print-foreign-architectures | grep -q i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+if [ -n "$missing" ]; then
+  echo "installing:$missing"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
+if ! has_japanese_locale; then
+  touch /etc/locale.gen
+  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+fi

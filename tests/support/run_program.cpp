@@ -75,9 +75,14 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     int status = 0;
     bool outputOpen = true;
+    bool interrupted = false;
     for (;;) {
         const pid_t ended = waitpid(child, &status, WNOHANG);
         if (ended == child) break;
+        if (!interrupted && options.interruptWhen && options.interruptWhen()) {
+            kill(child, SIGINT);
+            interrupted = true;
+        }
         if (std::chrono::steady_clock::now() > deadline) {
             result.timedOut = true;
             kill(child, SIGKILL);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ struct RunOptions {
     std::string workingFolder;                  // empty: the current one
     std::map<std::string, std::string> environment;  // added to or replacing the inherited one
     std::chrono::milliseconds timeout{60000};
+    // Polled while the program runs; once it returns true the program gets SIGINT.
+    std::function<bool()> interruptWhen;
 };
 
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options);

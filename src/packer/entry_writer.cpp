@@ -1,0 +1,98 @@
+#include "packer/entry_writer.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "decoder/window_preset.hpp"
+#include "packer/compress.hpp"
+
+namespace quorvel {
+namespace {
+
+constexpr std::size_t kHistoryBytes = 16384;
+constexpr std::size_t kHistoryFiles = 255;
+constexpr std::size_t kLongestPrefix = 257;
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeEntryName(const std::string& previous, const std::string& name) {
+    std::size_t shared = 0;
+    while (shared < previous.size() && shared < name.size() && previous[shared] == name[shared]) ++shared;
+    shared = std::min(shared, kLongestPrefix);
+    std::string stored;
+    if (shared > 2) {
+        stored = {'*', static_cast<char>(shared - 2)};
+    } else if (!name.empty() && name[0] == '*') {
+        throw std::invalid_argument("a name starting with '*' cannot be stored after " + previous);
+    } else {
+        shared = 0;
+    }
+    stored.append(name, shared);
+    stored.push_back('\0');
+    std::vector<std::uint8_t> out(stored.begin(), stored.end());
+    return out;
+}
+
+void EntryWriter::PutName(const std::string& name) {
+    if (name.find('\0') != std::string::npos) throw std::invalid_argument("a name holds a zero byte");
+    const std::vector<std::uint8_t> stored = EncodeEntryName(previousName_, name);
+    payload_.insert(payload_.end(), stored.begin(), stored.end());
+    previousName_ = name;
+}
+
+void EntryWriter::PutLittleEndian(std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) payload_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void EntryWriter::Remember(std::span<const std::uint8_t> contents) {
+    history_.emplace_front(contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(
+                                                                    std::min(contents.size(), kHistoryBytes)));
+    if (history_.size() > kHistoryFiles) history_.pop_back();
+    ++fileCount_;
+}
+
+std::span<const std::uint8_t> EntryWriter::History(std::uint32_t referenceBack) const {
+    if (referenceBack == 0 || referenceBack > history_.size())
+        throw std::out_of_range("no file entry " + std::to_string(referenceBack) + " back");
+    return history_[referenceBack - 1];
+}
+
+void EntryWriter::AddFolder(const std::string& name) { PutName(name + "\\."); }
+
+void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
+
+void EntryWriter::AddFile(const std::string& name, const EntryTimes& times,
+                          std::span<const std::uint8_t> contents, EntryReference reference) {
+    if (contents.size() > 0x7FFFFFFF) throw std::length_error(name + " is 2^31 bytes or more");
+    RawFileEntry entry{name, times, static_cast<std::uint32_t>(contents.size()), reference, {}};
+    std::span<const std::uint8_t> preset;
+    if (reference.referenceBack != 0) {
+        const std::span<const std::uint8_t> referenced = History(reference.referenceBack);
+        const std::size_t prefix = reference.sharedPrefixLength;
+        if (prefix > referenced.size() || prefix > contents.size() ||
+            !std::equal(referenced.begin(), referenced.begin() + static_cast<std::ptrdiff_t>(prefix), contents.begin()))
+            throw std::invalid_argument(name + ": the shared prefix is not shared");
+        const WindowPreset window = ComputeWindowPreset(static_cast<std::int32_t>(referenced.size()),
+                                                        static_cast<std::int32_t>(prefix));
+        preset = referenced.subspan(static_cast<std::size_t>(window.PresetStart),
+                                    static_cast<std::size_t>(window.PresetLength));
+    } else if (reference.sharedPrefixLength != 0) {
+        throw std::invalid_argument(name + ": a shared prefix needs a referenced file");
+    }
+    entry.compressedData = CompressFileData(preset, contents.subspan(reference.sharedPrefixLength), effort_);
+    AddRawFile(entry, contents);
+}
+
+void EntryWriter::AddRawFile(const RawFileEntry& entry, std::span<const std::uint8_t> contents) {
+    PutName(entry.name);
+    PutLittleEndian(entry.times.creation, 8);
+    PutLittleEndian(entry.times.lastAccess, 8);
+    PutLittleEndian(entry.times.lastWrite, 8);
+    PutLittleEndian(entry.entrySize, 4);
+    payload_.push_back(static_cast<std::uint8_t>(entry.reference.referenceBack));
+    if (entry.reference.referenceBack != 0) PutLittleEndian(entry.reference.sharedPrefixLength, 2);
+    payload_.insert(payload_.end(), entry.compressedData.begin(), entry.compressedData.end());
+    Remember(contents);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,73 @@
+// Writes the entry record stream of an archive's payload: folder entries, file entries with
+// their times, size, reference to an earlier file and compressed data. It keeps the same
+// model of the history ring that the Expander keeps, so that a file can start from any of
+// the last 255 files.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+// FILETIMEs: 100-nanosecond intervals since 1 January 1601 (UTC).
+struct EntryTimes {
+    std::uint64_t creation = 0;
+    std::uint64_t lastAccess = 0;
+    std::uint64_t lastWrite = 0;
+};
+
+// Which earlier file a file starts from: referenceBack file entries back (0 for none),
+// sharing its first sharedPrefixLength bytes.
+struct EntryReference {
+    std::uint32_t referenceBack = 0;
+    std::uint32_t sharedPrefixLength = 0;
+};
+
+// The fields of a file entry as stored, for records built by hand (tests of invalid data).
+struct RawFileEntry {
+    std::string name;
+    EntryTimes times;
+    std::uint32_t entrySize = 0;
+    EntryReference reference;
+    std::vector<std::uint8_t> compressedData;
+};
+
+class EntryWriter {
+public:
+    explicit EntryWriter(int effort = 6) : effort_(effort) {}
+
+    // A folder entry for the folder name (without the closing backslash and period).
+    void AddFolder(const std::string& name);
+    // A file entry whose contents are compressed here, starting from the referenced file.
+    void AddFile(const std::string& name, const EntryTimes& times, std::span<const std::uint8_t> contents,
+                 EntryReference reference = {});
+    // A file entry exactly as given; the ring model follows only when contents are given.
+    void AddRawFile(const RawFileEntry& entry, std::span<const std::uint8_t> contents = {});
+    // A name written as stored, with nothing behind it.
+    void AddRawName(const std::string& name);
+
+    // The first bytes (up to 16384) of the file entry referenceBack entries back (1..255).
+    std::span<const std::uint8_t> History(std::uint32_t referenceBack) const;
+    std::uint32_t FileCount() const { return fileCount_; }
+    const std::vector<std::uint8_t>& Payload() const { return payload_; }
+
+private:
+    void PutName(const std::string& name);
+    void PutLittleEndian(std::uint64_t value, int bytes);
+    void Remember(std::span<const std::uint8_t> contents);
+
+    int effort_;
+    std::string previousName_;
+    std::deque<std::vector<std::uint8_t>> history_;  // newest first, at most 255
+    std::uint32_t fileCount_ = 0;
+    std::vector<std::uint8_t> payload_;
+};
+
+// The shortest stored form of a name after the previous one: "*", n, the rest, when the
+// names share more than two leading bytes; else the plain name.
+std::vector<std::uint8_t> EncodeEntryName(const std::string& previous, const std::string& name);
+
+}  // namespace quorvel

@@ -1,0 +1,100 @@
+// Shared pieces of the end-to-end tests: the texts every run prints, archives built from an
+// entry writer, and the tree a run leaves behind.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "packer/archive_writer.hpp"
+#include "packer/entry_writer.hpp"
+#include "support/expander_runner.hpp"
+
+namespace quorvel::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline const std::string kBanner =
+    "*** Quorvel Expander 32 Ver. 1.60 ***  Quorvel Project, self-extracting archives\r\n";
+inline const std::string kPressEnter = "Press Enter key.\a\r\n";
+inline const std::string kReadError = "File read error.\r\n" + kPressEnter;
+inline const std::string kWriteError = "File write error.\r\n" + kPressEnter;
+inline const std::string kBroken = "This file is broken.\r\n" + kPressEnter;
+
+inline Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+inline Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    Bytes bytes(n);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+// Text-like data that compresses: words drawn from a small vocabulary.
+inline Bytes WordBytes(std::size_t n, std::uint32_t seed) {
+    static const char* const kWords[] = {"alpha ", "beta ", "gamma ", "delta\r\n", "epsilon ", "zeta, "};
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < n) text += kWords[random() % 6];
+    text.resize(n);
+    return ToBytes(text);
+}
+
+inline Bytes Archive(const EntryWriter& entries, const ArchiveOptions& options = {}) {
+    return BuildArchive(options, entries.Payload());
+}
+
+inline std::string Expanding(const std::string& name) { return "expanding : " + name + " ... end.\r\n"; }
+
+// What a run left in its folder: files with their contents and folders, by relative path
+// with '/' between parts; the self-extracting file itself is left out.
+struct Tree {
+    std::map<std::string, std::string> files;
+    std::set<std::string> folders;
+};
+
+inline Tree ReadTree(const TempFolder& folder) {
+    Tree tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
+        const std::string relative = std::filesystem::relative(entry.path(), folder.path()).string();
+        if (relative == "sfx.exe") continue;
+        if (entry.is_directory()) {
+            tree.folders.insert(relative);
+        } else {
+            tree.files[relative] = ReadText(entry.path());
+        }
+    }
+    return tree;
+}
+
+inline std::string AsText(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// A FILETIME as nanoseconds since 1970.
+inline std::int64_t UnixNanoseconds(std::uint64_t fileTime) {
+    return (static_cast<std::int64_t>(fileTime) - 116444736000000000LL) * 100;
+}
+
+inline std::int64_t Nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000LL + time.tv_nsec;
+}
+
+// Runs one test body against both builds.
+class BothBuilds : public ::testing::TestWithParam<Build> {
+protected:
+    Build build() const { return GetParam(); }
+    RunResult Run(const Bytes& archive, RunOptions options = {}) {
+        RunResult result = RunArchive(build(), folder_, archive, std::move(options));
+        EXPECT_FALSE(result.timedOut);
+        return result;
+    }
+    TempFolder folder_;
+};
+
+}  // namespace quorvel::test
