@@ -11,6 +11,7 @@ namespace {
 
 ProcessEndHook EndHook;
 FileObject* volatile GuardedFile;
+HANDLE MainThread;
 
 // A self-extractor usually sits in a downloads folder beside files it must never load.
 // Looked up at run time, so that systems without the call still start.
@@ -39,11 +40,13 @@ LONG WINAPI OnFault(EXCEPTION_POINTERS* fault) {
                         static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->ExceptionAddress)));
 }
 
-// Runs on a thread of its own: the file is closed and deleted, then the process ends the
-// way the default handler would end it.
+// Runs on a thread of its own. The main thread is stopped first, so that it cannot go on
+// writing; the file is closed and deleted, then the process ends the way the default
+// handler would end it.
 BOOL WINAPI OnInterrupt(DWORD) {
     FileObject* file = GuardedFile;
     if (file != nullptr && file->state != FileState::Closed) {
+        SuspendThread(MainThread);
         file->state = FileState::Closed;
         CloseHandle(reinterpret_cast<HANDLE>(file->handle));
         DeleteFileA(file->name);
@@ -57,6 +60,7 @@ BOOL WINAPI OnInterrupt(DWORD) {
 void PrepareProcess() {
     RestrictDllSearch();
     SetUnhandledExceptionFilter(OnFault);
+    MainThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetCurrentThreadId());
     SetConsoleCtrlHandler(OnInterrupt, TRUE);
 }
 
