@@ -19,11 +19,6 @@ struct BitReader {
     std::uint32_t BitsHeld;
 };
 
-// Bits already taken from the byte being consumed; 0 on a byte boundary.
-inline std::uint32_t BitsTaken(const BitReader& reader) {
-    return (8 - (reader.BitsHeld & 7)) & 7;
-}
-
 inline void StartBits(BitReader& reader) {
     reader.BitBuffer = 0;
     reader.BitsHeld = 0;
@@ -82,7 +77,7 @@ inline bool HaveBits(BitReader& reader, Host& host, std::uint32_t n) {
 }
 
 template <DecoderHost Host>
-std::uint32_t TakeBitsOneByOne(BitReader& reader, Host& host, std::uint32_t n) {
+inline std::uint32_t TakeBitsOneByOne(BitReader& reader, Host& host, std::uint32_t n) {
     std::uint32_t value = 0;
     for (std::uint32_t i = 0; i < n; ++i) value |= TakeBit(reader, host) << i;
     return value;

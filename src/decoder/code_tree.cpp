@@ -5,29 +5,30 @@ namespace quorvel {
 void ResetTree(AdaptiveCodeTree& tree) {
     for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
         tree.Counts[s] = 1;
-        tree.SortRank[s] = static_cast<std::uint16_t>(s);
+        tree.LeafOrder[1 + s] = static_cast<std::uint16_t>(s);
     }
 }
 
 namespace {
 
-// Places the leaves in the order of the previous build, then sorts them by count, largest
-// first, keeping equal counts in that order. The list is nearly sorted already, so an
-// insertion sort does little work.
+// Takes the leaves in the order of the previous build, with their current counts, and sorts
+// them by count, largest first, keeping equal counts in that order. The list is nearly
+// sorted already, so an insertion sort does little work.
 void SortLeaves(AdaptiveCodeTree& tree) {
-    std::uint16_t* order = tree.LeafOrder;
-    for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
-        tree.Nodes[s].Count = tree.Counts[s];
-        order[tree.SortRank[s]] = static_cast<std::uint16_t>(s);
-    }
+    std::uint16_t* order = tree.LeafOrder + 1;
+    std::uint32_t* counts = tree.LeafCounts + 1;
+    for (std::uint32_t i = 0; i < kSymbolCount; ++i) counts[i] = tree.Counts[order[i]];
     for (std::uint32_t i = 1; i < kSymbolCount; ++i) {
         std::uint16_t leaf = order[i];
-        std::uint32_t count = tree.Nodes[leaf].Count;
+        std::uint32_t count = counts[i];
         std::uint32_t j = i;
-        for (; j > 0 && tree.Nodes[order[j - 1]].Count < count; --j) order[j] = order[j - 1];
+        for (; j > 0 && counts[j - 1] < count; --j) {
+            order[j] = order[j - 1];
+            counts[j] = counts[j - 1];
+        }
         order[j] = leaf;
+        counts[j] = count;
     }
-    for (std::uint32_t k = 0; k < kSymbolCount; ++k) tree.SortRank[order[k]] = static_cast<std::uint16_t>(k);
 }
 
 // The combine step works on one list sorted by count, largest first, where among equal
@@ -38,61 +39,77 @@ void SortLeaves(AdaptiveCodeTree& tree) {
 // (a new node's count exceeds both of its children's, which were the smallest).
 // The list's last entry is an inner node when the smallest node count is at most the
 // smallest leaf count; among nodes of that smallest count it is the newest one. No node of
-// that count is made once one of them has been taken, so the run of nodes with the smallest
+// that count is made once one of them has been taken, so a run of nodes with the smallest
 // count is fixed when it is first used and is then taken from its newest end.
+// Sentinels of the largest count stand in front of the leaves and behind the newest node,
+// so neither sequence needs a test for its end.
 struct CombineQueues {
     const CodeNode* nodes;
-    const std::uint16_t* leaves;
-    std::uint32_t leafEnd;   // leaves[0, leafEnd) are still in the list
+    const std::uint16_t* leafEnd;  // the leaves in front of it are still in the list
+    const std::uint32_t* leafCountEnd;
     std::uint32_t runLow;    // [runLow, runHigh): the run being taken, newest first
     std::uint32_t runHigh;
-    std::uint32_t nodeNext;  // [nodeNext, made): inner nodes not yet in a run
-    std::uint32_t made;      // next node number to create
+    std::uint32_t nodeNext;  // [nodeNext, made): inner nodes not yet taken or in a run
 
-    std::uint32_t TakeLast() {
-        bool runEmpty = runLow == runHigh;
-        if (!runEmpty || nodeNext < made) {
-            std::uint32_t nodeCount = nodes[runEmpty ? nodeNext : runLow].Count;
-            if (leafEnd == 0 || nodeCount <= nodes[leaves[leafEnd - 1]].Count) {
-                if (runEmpty) StartRun();
-                return --runHigh;
-            }
+    // Removes the list's last entry; returns it and its count.
+    std::uint32_t TakeLast(std::uint32_t& count) {
+        bool inRun = runLow != runHigh;
+        std::uint32_t nodeCount = nodes[inRun ? runLow : nodeNext].Count;
+        if (nodeCount > leafCountEnd[-1]) {
+            count = *--leafCountEnd;
+            return *--leafEnd;
         }
-        return leaves[--leafEnd];
-    }
-
-    void StartRun() {
+        count = nodeCount;
+        if (inRun) return --runHigh;
+        if (nodes[nodeNext + 1].Count != nodeCount) return nodeNext++;
+        // The node is the oldest of several with its count: take them newest first.
         runLow = nodeNext;
-        runHigh = nodeNext + 1;
-        while (runHigh < made && nodes[runHigh].Count == nodes[runLow].Count) ++runHigh;
+        runHigh = nodeNext + 2;
+        while (nodes[runHigh].Count == nodeCount) ++runHigh;
         nodeNext = runHigh;
+        return --runHigh;
     }
 };
 
 void CombineNodes(AdaptiveCodeTree& tree) {
-    CombineQueues queues{tree.Nodes, tree.LeafOrder, kSymbolCount, kFirstInnerNode,
+    CodeNode* nodes = tree.Nodes;
+    tree.LeafCounts[0] = kSentinelCount;
+    CombineQueues queues{nodes, tree.LeafOrder + 1 + kSymbolCount, tree.LeafCounts + 1 + kSymbolCount,
                          kFirstInnerNode, kFirstInnerNode, kFirstInnerNode};
-    for (; queues.made < kNodeCount; ++queues.made) {
-        std::uint32_t last = queues.TakeLast();
-        std::uint32_t beforeLast = queues.TakeLast();
-        CodeNode& node = tree.Nodes[queues.made];
-        node.Count = tree.Nodes[beforeLast].Count + tree.Nodes[last].Count;
-        node.Child[0] = static_cast<std::uint16_t>(beforeLast);
-        node.Child[1] = static_cast<std::uint16_t>(last);
+    for (std::uint32_t made = kFirstInnerNode; made < kNodeCount; ++made) {
+        nodes[made].Count = kSentinelCount;
+        std::uint32_t lastCount, beforeLastCount;
+        std::uint32_t last = queues.TakeLast(lastCount);
+        std::uint32_t beforeLast = queues.TakeLast(beforeLastCount);
+        nodes[made].Count = beforeLastCount + lastCount;
+        nodes[made].Child[0] = static_cast<std::uint16_t>(beforeLast);
+        nodes[made].Child[1] = static_cast<std::uint16_t>(last);
     }
 }
 
-// Fills every table entry whose low `depth` bits are the path `code` (first bit in bit 0)
-// leading to `node`: a leaf within reach of the table, or an inner node at table depth.
-void FillTable(AdaptiveCodeTree& tree, std::uint32_t node, std::uint32_t code, std::uint32_t depth) {
-    if (node >= kFirstInnerNode && depth < kTableBits) {
-        const CodeNode& inner = tree.Nodes[node];
-        FillTable(tree, inner.Child[0], code, depth + 1);
-        FillTable(tree, inner.Child[1], code | (1u << depth), depth + 1);
-        return;
+// The table entry for reaching `node` after `length` bits.
+inline std::uint32_t TableEntry(std::uint32_t node, std::uint32_t length) {
+    return node < kFirstInnerNode ? (length << kTableLengthShift) | node : node;
+}
+
+// Builds the table one bit at a time: after step d, entry i (i < 2^d) tells where the d-bit
+// path i (first bit in bit 0) leads. Step d + 1 doubles the filled part: a leaf reached
+// earlier stays in both halves, an inner node gives way to its two children.
+void FillTable(AdaptiveCodeTree& tree) {
+    std::uint16_t* table = tree.Table;
+    table[0] = static_cast<std::uint16_t>(kRootNode);
+    for (std::uint32_t length = 1, half = 1; length <= kTableBits; ++length, half <<= 1) {
+        for (std::uint32_t i = 0; i < half; ++i) {
+            std::uint32_t entry = table[i];
+            if (entry > kTableValueMask) {
+                table[i + half] = static_cast<std::uint16_t>(entry);
+                continue;
+            }
+            const CodeNode& node = tree.Nodes[entry];
+            table[i] = static_cast<std::uint16_t>(TableEntry(node.Child[0], length));
+            table[i + half] = static_cast<std::uint16_t>(TableEntry(node.Child[1], length));
+        }
     }
-    std::uint32_t entry = node < kFirstInnerNode ? (depth << kTableLengthShift) | node : node;
-    for (std::uint32_t i = code; i < kTableSize; i += 1u << depth) tree.Table[i] = static_cast<std::uint16_t>(entry);
 }
 
 }  // namespace
@@ -100,7 +117,7 @@ void FillTable(AdaptiveCodeTree& tree, std::uint32_t node, std::uint32_t code, s
 void RebuildTree(AdaptiveCodeTree& tree) {
     SortLeaves(tree);
     CombineNodes(tree);
-    FillTable(tree, kRootNode, 0, 0);
+    FillTable(tree);
 }
 
 }  // namespace quorvel

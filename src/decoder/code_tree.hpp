@@ -13,6 +13,8 @@ constexpr std::uint32_t kNodeCount = 2 * kSymbolCount - 1;
 // from 512 in the order a build creates them, so the last one made is the root.
 constexpr std::uint32_t kFirstInnerNode = kSymbolCount;
 constexpr std::uint32_t kRootNode = kNodeCount - 1;
+// A count larger than any real one; it ends both sequences of the combine.
+constexpr std::uint32_t kSentinelCount = 0xFFFFFFFFu;
 
 // Codes of up to kTableBits bits decode with one table look-up; longer ones continue bit
 // by bit from the inner node the table names.
@@ -24,9 +26,9 @@ constexpr std::uint32_t kTableLengthShift = 10;
 constexpr std::uint32_t kTableValueMask = (1u << kTableLengthShift) - 1;
 
 struct CodeNode {
-    // A leaf's count at the time of the build, or the sum of an inner node's children.
+    // The sum of the counts of the two children.
     std::uint32_t Count;
-    // Inner nodes only: the child reached by a 0 bit and by a 1 bit.
+    // The child reached by a 0 bit and by a 1 bit.
     std::uint16_t Child[2];
 };
 
@@ -35,18 +37,23 @@ struct AdaptiveCodeTree {
     // 1 + the number of times each symbol was decoded in this file entry. Unsigned, so that
     // even a 2^31-symbol entry cannot overflow into undefined behaviour.
     std::uint32_t Counts[kSymbolCount];
-    // Position of each symbol's leaf in the sorted leaf list of the previous build.
-    std::uint16_t SortRank[kSymbolCount];
-    // The sorted leaf list of the current build.
-    std::uint16_t LeafOrder[kSymbolCount];
-    CodeNode Nodes[kNodeCount];
+    // The sorted leaf list of the last build, in symbol order after ResetTree: the leaf at
+    // position k is the one with SortRank k, and the next build starts from this order.
+    // Position 0 holds a sentinel, the list proper starts at 1.
+    std::uint16_t LeafOrder[1 + kSymbolCount];
+    // The leaves' counts at the last build, in list order.
+    std::uint32_t LeafCounts[1 + kSymbolCount];
+    // Inner nodes only; the leaves' entries are unused. The extra entry keeps the combine's
+    // look at the node after the newest one inside the array.
+    CodeNode Nodes[kNodeCount + 1];
     std::uint16_t Table[kTableSize];
 };
 
-// Counts back to 1 and ranks to symbol order, as at the start of every file entry.
+// Counts back to 1 and the leaf order to symbol order, as at the start of every file entry.
 void ResetTree(AdaptiveCodeTree& tree);
 
-// Builds the tree and its table from Counts and SortRank, and records the new ranks.
+// Builds the tree and its table from Counts and the previous leaf order, and keeps the
+// new order for the next build.
 void RebuildTree(AdaptiveCodeTree& tree);
 
 inline void CountSymbol(AdaptiveCodeTree& tree, std::uint32_t symbol) {

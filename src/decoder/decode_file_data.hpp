@@ -33,7 +33,8 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     SlidingWindow& window = storage.Window;
     AdaptiveCodeTree& symbolTree = storage.SymbolTree;
     AdaptiveCodeTree& distanceTree = storage.DistanceTree;
-    BitReader& reader = storage.Reader;
+    // A local, so that its state stays in registers across the stores into the window.
+    BitReader reader;
     StartBits(reader);
     ResetTree(symbolTree);
     ResetTree(distanceTree);

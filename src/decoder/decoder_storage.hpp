@@ -2,7 +2,6 @@
 // places it once, tools allocate it on the heap. Zero-initialised storage is a valid start.
 #pragma once
 
-#include "decoder/bit_reader.hpp"
 #include "decoder/code_tree.hpp"
 #include "decoder/history_ring.hpp"
 #include "decoder/sliding_window.hpp"
@@ -14,7 +13,6 @@ struct DecoderStorage {
     SlidingWindow Window;
     AdaptiveCodeTree SymbolTree;
     AdaptiveCodeTree DistanceTree;
-    BitReader Reader;
 };
 
 }  // namespace quorvel

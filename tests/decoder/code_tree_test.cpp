@@ -19,6 +19,12 @@ namespace {
 
 using testing::PackBits;
 
+// Position of the symbol's leaf in the sorted leaf list of the last build.
+std::uint32_t SortRank(const AdaptiveCodeTree& tree, std::uint32_t symbol) {
+    const std::uint16_t* order = tree.LeafOrder + 1;
+    return static_cast<std::uint32_t>(std::find(order, order + kSymbolCount, symbol) - order);
+}
+
 // The build exactly as described in words: a list of node references, a bubble sort with
 // a moving front limit, and each new node put at the end and moved towards the front past
 // every entry with a strictly smaller count.
@@ -87,7 +93,7 @@ protected:
     }
 
     void ExpectSameAs(const ReferenceTree& reference) const {
-        for (std::uint32_t s = 0; s < kSymbolCount; ++s) ASSERT_EQ(tree->SortRank[s], reference.sortRank[s]) << s;
+        for (std::uint32_t s = 0; s < kSymbolCount; ++s) ASSERT_EQ(SortRank(*tree, s), reference.sortRank[s]) << s;
         for (std::uint32_t node = kFirstInnerNode; node < kNodeCount; ++node) {
             ASSERT_EQ(tree->Nodes[node].Count, reference.count[node]) << node;
             ASSERT_EQ(tree->Nodes[node].Child[0], reference.child[node][0]) << node;
@@ -133,13 +139,13 @@ TEST_F(CodeTreeTest, BuildWithThreeFrequentSymbols) {
     EXPECT_EQ(lengths[9], 3);
     EXPECT_EQ(lengths[10], 506);
     EXPECT_EQ(CodeOf(510).size(), 9u);
-    EXPECT_EQ(tree->SortRank[65], 0);
-    EXPECT_EQ(tree->SortRank[32], 1);
-    EXPECT_EQ(tree->SortRank[256], 2);
-    EXPECT_EQ(tree->SortRank[0], 3);
-    EXPECT_EQ(tree->SortRank[1], 4);
-    EXPECT_EQ(tree->SortRank[33], 35);
-    EXPECT_EQ(tree->SortRank[511], 511);
+    EXPECT_EQ(SortRank(*tree, 65), 0u);
+    EXPECT_EQ(SortRank(*tree, 32), 1u);
+    EXPECT_EQ(SortRank(*tree, 256), 2u);
+    EXPECT_EQ(SortRank(*tree, 0), 3u);
+    EXPECT_EQ(SortRank(*tree, 1), 4u);
+    EXPECT_EQ(SortRank(*tree, 33), 35u);
+    EXPECT_EQ(SortRank(*tree, 511), 511u);
     EXPECT_EQ(Decode("01"), 65u);
     EXPECT_EQ(bitsUsed, 2u);
     EXPECT_EQ(Decode("1101111000"), 1u);
@@ -152,8 +158,8 @@ TEST_F(CodeTreeTest, OrderOfEqualCountsCarriesOverFromThePreviousBuild) {
     Rebuild();
     tree->Counts[97] = 7;
     Rebuild();
-    EXPECT_EQ(tree->SortRank[98], 0);
-    EXPECT_EQ(tree->SortRank[97], 1);
+    EXPECT_EQ(SortRank(*tree, 98), 0u);
+    EXPECT_EQ(SortRank(*tree, 97), 1u);
     // The same counts once more give the very same tree.
     AdaptiveCodeTree before = *tree;
     RebuildTree(*tree);
