@@ -26,7 +26,7 @@ void ReadBlock() {
             BlockBuffer[i] ^= static_cast<std::uint8_t>(Password.bytes[KeyIndex - 1]);
             KeyIndex = KeyIndex == static_cast<std::int32_t>(Password.length) ? 1 : KeyIndex + 1;
         }
-        crcRegister = Crc16Update(crcRegister, BlockBuffer[i]);
+        crcRegister = Crc16UpdateByTable(crcRegister, BlockBuffer[i]);
     }
     if (crcRegister != 0) BrokenFileExit();
     BlockDataCount = count - 2;

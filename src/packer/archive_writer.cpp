@@ -1,6 +1,5 @@
 #include "packer/archive_writer.hpp"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "archive/archive_format.hpp"
@@ -22,29 +21,7 @@ void AppendHeaderString(std::vector<std::uint8_t>& out, const std::string& text)
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildBlockStream(std::span<const std::uint8_t> payload,
-                                           const std::string& password) {
-    std::vector<std::uint8_t> out;
-    out.reserve(payload.size() + 2 * (payload.size() / kBlockDataSize + 1));
-    std::size_t key = 0;
-    for (std::size_t start = 0; start < payload.size(); start += kBlockDataSize) {
-        const auto block = payload.subspan(start, std::min<std::size_t>(kBlockDataSize, payload.size() - start));
-        for (std::uint8_t byte : block) {
-            if (!password.empty()) {
-                byte ^= static_cast<std::uint8_t>(password[key]);
-                key = key + 1 == password.size() ? 0 : key + 1;
-            }
-            out.push_back(byte);
-        }
-        const std::uint16_t check = Crc16(block.data(), block.size());
-        out.push_back(static_cast<std::uint8_t>(check >> 8));
-        out.push_back(static_cast<std::uint8_t>(check));
-    }
-    return out;
-}
-
-std::vector<std::uint8_t> BuildArchive(const ArchiveOptions& options,
-                                       std::span<const std::uint8_t> payload) {
+std::vector<std::uint8_t> BuildHeader(const ArchiveOptions& options) {
     if (!options.password.empty() && options.passwordFlag == 0)
         throw std::invalid_argument("a scrambled archive needs a non-zero password flag");
     std::vector<std::uint8_t> out;
@@ -59,11 +36,64 @@ std::vector<std::uint8_t> BuildArchive(const ArchiveOptions& options,
         out.push_back(options.passwordFlag);
         AppendLittleEndian(out, check ^ (options.passwordFlag * 0x0101u), 2);
     }
+    return out;
+}
+
+BlockStreamWriter::BlockStreamWriter(std::string password, Sink sink)
+    : password_(std::move(password)), sink_(std::move(sink)) {
+    block_.reserve(kBlockSize);
+}
+
+void BlockStreamWriter::Append(std::span<const std::uint8_t> payload) {
+    for (std::uint8_t byte : payload) {
+        block_.push_back(byte);
+        if (block_.size() == kBlockDataSize) WriteBlock();
+    }
+}
+
+void BlockStreamWriter::Finish() {
+    if (written_ == 0 && block_.empty()) throw std::invalid_argument("an archive needs at least one entry");
+    if (!block_.empty()) WriteBlock();
+}
+
+void BlockStreamWriter::WriteBlock() {
+    const std::uint16_t check = Crc16(block_.data(), block_.size());
+    if (!password_.empty()) {
+        for (std::uint8_t& byte : block_) {
+            byte ^= static_cast<std::uint8_t>(password_[keyIndex_]);
+            keyIndex_ = keyIndex_ + 1 == password_.size() ? 0 : keyIndex_ + 1;
+        }
+    }
+    block_.push_back(static_cast<std::uint8_t>(check >> 8));
+    block_.push_back(static_cast<std::uint8_t>(check));
+    sink_(block_);
+    written_ += block_.size();
+    block_.clear();
+}
+
+std::vector<std::uint8_t> BuildBlockStream(std::span<const std::uint8_t> payload,
+                                           const std::string& password) {
+    std::vector<std::uint8_t> out;
+    out.reserve(payload.size() + 2 * (payload.size() / kBlockDataSize + 1));
+    BlockStreamWriter writer(password, [&](std::span<const std::uint8_t> block) {
+        out.insert(out.end(), block.begin(), block.end());
+    });
+    writer.Append(payload);
+    if (!payload.empty()) writer.Finish();
+    return out;
+}
+
+void PatchTotalSize(std::span<std::uint8_t> header, std::uint64_t totalSize) {
+    if (totalSize > 0x7FFFFFFF) throw std::length_error("the archive would reach 2^31 bytes");
+    for (int i = 0; i < 4; ++i) header[i] = static_cast<std::uint8_t>(totalSize >> (8 * i));
+}
+
+std::vector<std::uint8_t> BuildArchive(const ArchiveOptions& options,
+                                       std::span<const std::uint8_t> payload) {
+    std::vector<std::uint8_t> out = BuildHeader(options);
     const std::vector<std::uint8_t> blocks = BuildBlockStream(payload, options.password);
     out.insert(out.end(), blocks.begin(), blocks.end());
-    const std::uint64_t total = StubSize + static_cast<std::uint64_t>(out.size());
-    if (total > 0x7FFFFFFF) throw std::length_error("the archive would reach 2^31 bytes");
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(total >> (8 * i));
+    PatchTotalSize(out, StubSize + static_cast<std::uint64_t>(out.size()));
     return out;
 }
 

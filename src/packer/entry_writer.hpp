@@ -8,6 +8,7 @@
 #include <deque>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvel {
@@ -53,6 +54,8 @@ public:
     std::span<const std::uint8_t> History(std::uint32_t referenceBack) const;
     std::uint32_t FileCount() const { return fileCount_; }
     const std::vector<std::uint8_t>& Payload() const { return payload_; }
+    // The payload written since the last call, handed over and forgotten here.
+    std::vector<std::uint8_t> TakePayload() { return std::exchange(payload_, {}); }
 
 private:
     void PutName(const std::string& name);

@@ -28,6 +28,17 @@ TEST(Crc16, MessageFollowedByItsCheckLeavesZero) {
     EXPECT_NE(Register("abd\xCA\xDB"), 0u);
 }
 
+TEST(Crc16, ByteAtATimeMatchesBitwise) {
+    std::uint32_t bitwise = 0;
+    std::uint32_t byTable = 0;
+    for (std::uint32_t i = 0; i < 200000; ++i) {
+        const auto byte = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+        bitwise = Crc16Update(bitwise, byte);
+        byTable = Crc16UpdateByTable(byTable, byte);
+        ASSERT_EQ(byTable, bitwise) << "after byte " << i;
+    }
+}
+
 TEST(Crc16, RegisterStaysWithinSixteenBits) {
     std::uint32_t crcRegister = 0;
     for (int i = 0; i < 100000; ++i) {

@@ -1,0 +1,34 @@
+// The archive being written: a temporary file beside the output, renamed to the output
+// only when everything has been written, and removed otherwise.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace quorvel::tool {
+
+class OutputFile {
+public:
+    explicit OutputFile(std::filesystem::path target);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void Write(std::span<const std::uint8_t> bytes);
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    std::uint64_t Size() const { return size_; }
+    // Makes the file executable and gives it the output's name.
+    void Commit();
+
+private:
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    bool committed_ = false;
+};
+
+}  // namespace quorvel::tool
