@@ -1,6 +1,11 @@
 #include "tool/pack_command.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <chrono>
 #include <cstdio>
@@ -56,11 +61,32 @@ std::string ReadWholeFile(const std::string& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The whole file; its size is checked before anything is read.
 std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw ToolError(file.string() + ": cannot be read");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw ToolError(file.string() + ": cannot be read");
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw ToolError(file.string() + ": cannot be read (" + std::strerror(errno) + ")");
+    std::vector<std::uint8_t> bytes;
+    try {
+        struct stat info;
+        if (fstat(fd, &info) != 0) throw ToolError(file.string() + ": " + std::strerror(errno));
+        if (info.st_size > 0x7FFFFFFF) throw ToolError(file.string() + ": 2^31 bytes or more cannot be stored");
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t got = 0;
+        for (;;) {
+            if (got == bytes.size()) bytes.resize(got + 65536);  // the file may have grown
+            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) throw ToolError(file.string() + ": cannot be read (" + std::strerror(errno) + ")");
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+            if (got > 0x7FFFFFFF) throw ToolError(file.string() + ": 2^31 bytes or more cannot be stored");
+        }
+        bytes.resize(got);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
+    close(fd);
     return bytes;
 }
 
@@ -194,7 +220,12 @@ int RunPack(const PackOptions& options) {
         archive.passwordFlag = static_cast<std::uint8_t>(1 + Crc16(key, archive.password.size()) % 255);
     }
     std::vector<std::string> names;
-    for (const InputEntry& entry : entries) names.push_back(ArchiveName(entry, options.codePage));
+    for (const InputEntry& entry : entries) {
+        names.push_back(ArchiveName(entry, options.codePage));
+        std::error_code error;
+        if (!entry.isFolder && std::filesystem::file_size(entry.source, error) > 0x7FFFFFFF && !error)
+            throw ToolError(entry.source.string() + ": 2^31 bytes or more cannot be stored");
+    }
     const std::vector<std::uint8_t> stub = ChooseStub(options.stub);
 
     OutputFile output(options.output);
@@ -216,7 +247,6 @@ int RunPack(const PackOptions& options) {
             writer.AddFolder(names[i]);
         } else {
             const std::vector<std::uint8_t> contents = ReadContents(entry.source);
-            if (contents.size() > 0x7FFFFFFF) throw ToolError(entry.source.string() + ": 2^31 bytes or more");
             const std::string extension = ExtensionOf(entry.storedName);
             const std::vector<EarlierFile> known(earlier.begin(), earlier.end());
             const EntryReference reference = ChooseReference(writer, known, contents, extension, options.effort);

@@ -36,12 +36,14 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 }  // namespace
 
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     if (!options.workingFolder.empty())
         posix_spawn_file_actions_addchdir_np(&actions, options.workingFolder.c_str());
     std::vector<std::string> arguments = argv;
@@ -52,9 +54,11 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
+    close(err[1]);
     if (spawned != 0) {
         close(in[1]);
         close(out[0]);
+        close(err[0]);
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));
     }
 
@@ -63,18 +67,23 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     std::size_t written = 0;
     if (options.input.empty()) close(in[1]), in[1] = -1;
     fcntl(out[0], F_SETFL, O_NONBLOCK);
-    auto drain = [&] {
+    fcntl(err[0], F_SETFL, O_NONBLOCK);
+    auto drainInto = [](int fd, std::string& text) {
         char buffer[4096];
         ssize_t got;
-        while ((got = read(out[0], buffer, sizeof buffer)) > 0)
-            result.output.append(buffer, static_cast<std::size_t>(got));
+        while ((got = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
         return got == 0;  // end of output
+    };
+    auto drain = [&] {
+        drainInto(err[0], result.errors);
+        return drainInto(out[0], result.output);
     };
     // Programs that the child starts may keep the output pipe open after the child has
     // ended, so the child's own end, not the pipe's, finishes the run.
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     int status = 0;
     bool outputOpen = true;
+    bool errorsOpen = true;
     bool interrupted = false;
     for (;;) {
         const pid_t ended = waitpid(child, &status, WNOHANG);
@@ -89,9 +98,10 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
             waitpid(child, &status, 0);
             break;
         }
-        pollfd fds[2] = {{outputOpen ? out[0] : -1, POLLIN, 0}, {in[1], POLLOUT, 0}};
-        poll(fds, 2, 5);
-        if (fds[0].revents != 0) outputOpen = !drain();
+        pollfd fds[3] = {{outputOpen ? out[0] : -1, POLLIN, 0}, {in[1], POLLOUT, 0}, {errorsOpen ? err[0] : -1, POLLIN, 0}};
+        poll(fds, 3, 5);
+        if (fds[0].revents != 0) outputOpen = !drainInto(out[0], result.output);
+        if (fds[2].revents != 0) errorsOpen = !drainInto(err[0], result.errors);
         if (in[1] >= 0 && fds[1].revents != 0) {
             const ssize_t put =
                 write(in[1], options.input.data() + written, options.input.size() - written);
@@ -102,6 +112,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     drain();
     if (in[1] >= 0) close(in[1]);
     close(out[0]);
+    close(err[0]);
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;

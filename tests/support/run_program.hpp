@@ -14,6 +14,7 @@ struct RunResult {
     int signal = 0;        // the ending signal, if any
     bool timedOut = false;
     std::string output;    // standard output, byte for byte
+    std::string errors;    // standard error
 };
 
 struct RunOptions {

@@ -1,0 +1,250 @@
+// quorvel pack end to end: folder trees packed and given back by the Expander, the same
+// bytes for the same inputs, and every error with its message and no output left behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "support/archive_fixture.hpp"
+
+namespace quorvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kQuorvel = std::string(QUORVEL_BIN_DIR) + "/quorvel";
+
+RunResult Quorvel(std::vector<std::string> arguments, RunOptions options = {}) {
+    arguments.insert(arguments.begin(), kQuorvel);
+    return RunProgram(arguments, options);
+}
+
+void WriteFile(const fs::path& file, const Bytes& bytes) {
+    fs::create_directories(file.parent_path());
+    WriteBytes(file, bytes);
+}
+
+// Nested and empty folders, empty files, files above 16384 and 40960 bytes, near-duplicates
+// that take references, and more than 256 files so that the history ring wraps.
+void MakeSampleTree(const fs::path& root, int smallFiles) {
+    fs::create_directories(root / "empty" / "deeper-empty");
+    WriteFile(root / "zero.bin", {});
+    WriteFile(root / "docs" / "big.txt", WordBytes(120000, 1));
+    WriteFile(root / "docs" / "mid.txt", WordBytes(20000, 2));
+    Bytes near = WordBytes(20000, 2);
+    near[15000] ^= 0x20;
+    near.insert(near.end(), {'t', 'a', 'i', 'l'});
+    WriteFile(root / "docs" / "near copy.txt", near);
+    WriteFile(root / "bin" / "random.bin", RandomBytes(50000, 3));
+    for (int i = 0; i < smallFiles; ++i) {
+        std::string text = "/* header " + std::to_string(i) + " */\n#define VALUE_" + std::to_string(i * 7) + "\n";
+        WriteFile(root / "many" / ("f" + std::to_string(i) + ".h"), ToBytes(text));
+    }
+}
+
+// Every folder and file below a root: relative path, kind, contents and last-write time
+// (in 100-nanosecond units, as an archive keeps it).
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> snapshot;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string relative = fs::relative(entry.path(), root).string();
+        if (entry.is_directory()) {
+            snapshot[relative] = "folder";
+            continue;
+        }
+        struct stat info;
+        stat(entry.path().c_str(), &info);
+        snapshot[relative] = ReadText(entry.path()) + "@" + std::to_string(Nanoseconds(info.st_mtim) / 100);
+    }
+    return snapshot;
+}
+
+class Pack : public ::testing::Test {
+protected:
+    fs::path Input(const std::string& name) const { return work_ / "in" / name; }
+    fs::path Output() const { return work_ / "sample.sfx"; }
+
+    // Runs the packed file in a fresh folder and returns that folder.
+    fs::path Unpack(Build build, RunOptions options = {}, RunResult* result = nullptr) {
+        const fs::path folder = work_ / ("out" + std::to_string(++unpacks_));
+        fs::create_directories(folder);
+        options.workingFolder = folder.string();
+        const RunResult run = RunSelfExtractor(build, Output(), options);
+        EXPECT_FALSE(run.timedOut);
+        if (result != nullptr) *result = run;
+        return folder;
+    }
+
+    // Checks that a failed pack said why and left no output, not even a partial one.
+    void ExpectFailure(const RunResult& result, const std::string& message) {
+        EXPECT_NE(result.exitCode, 0);
+        EXPECT_NE(result.errors.find(message), std::string::npos) << result.errors;
+        for (const auto& entry : fs::directory_iterator(work_.path()))
+            EXPECT_EQ(entry.path().filename().string().find("sample.sfx"), std::string::npos) << entry.path();
+    }
+
+    TempFolder work_;
+    int unpacks_ = 0;
+};
+
+TEST_F(Pack, FolderTreeComesBackWhole) {
+    MakeSampleTree(Input("sample"), 300);
+    const RunResult packed = Quorvel({"pack", "--stub", "native", "--comment", "Line one\r\nLine two", "--run",
+                                      "not-there.txt", "-o", Output().string(), Input("sample").string()});
+    ASSERT_EQ(packed.exitCode, 0) << packed.errors;
+    EXPECT_EQ(packed.errors, "");  // no progress line when standard error is no terminal
+    RunResult run;
+    const fs::path out = Unpack(Build::Native, {}, &run);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output.rfind(kBanner + "Line one\r\nLine two\r\n", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("expanding : sample\\docs\\near copy.txt ... end.\r\n"), std::string::npos);
+    EXPECT_TRUE(run.output.ends_with("Couldn't run not-there.txt\a\r\n"));
+    EXPECT_EQ(Snapshot(out / "sample"), Snapshot(Input("sample")));
+}
+
+TEST_F(Pack, PasswordArchiveOpensWithItsPassword) {
+    MakeSampleTree(Input("secret"), 3);
+    std::ofstream(work_ / "password.txt") << "Correct Horse\n";
+    ASSERT_EQ(Quorvel({"pack", "-q", "--stub", "native", "--password-file", (work_ / "password.txt").string(), "-o",
+                       Output().string(), Input("secret").string()})
+                  .exitCode,
+              0);
+    RunResult run;
+    fs::path out = Unpack(Build::Native, {.input = "correct horse\r\n"}, &run);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(fs::exists(out / "secret"));
+    out = Unpack(Build::Native, {.input = "Correct Horse\r\n"}, &run);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(Snapshot(out / "secret"), Snapshot(Input("secret")));
+}
+
+TEST_F(Pack, WindowsExpanderUnderWine) {
+    MakeSampleTree(Input("win"), 5);
+    ASSERT_EQ(Quorvel({"pack", "--comment", "for Windows", "-o", Output().string(), Input("win").string()}).exitCode, 0);
+    RunResult run;
+    const fs::path out = Unpack(Build::Windows, {}, &run);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(Snapshot(out / "win"), Snapshot(Input("win")));
+}
+
+TEST_F(Pack, SameInputsGiveTheSameBytes) {
+    MakeSampleTree(Input("same"), 20);
+    std::ofstream(work_ / "password.txt") << "pw";
+    std::vector<Bytes> packs;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(Quorvel({"pack", "-q", "--password-file", (work_ / "password.txt").string(), "-o", Output().string(),
+                           Input("same").string()})
+                      .exitCode,
+                  0);
+        packs.push_back(ReadBytes(Output()));
+    }
+    EXPECT_EQ(packs[0], packs[1]);
+}
+
+TEST_F(Pack, SimilarFilesStartFromEachOther) {
+    const Bytes random = RandomBytes(12000, 9);
+    WriteFile(Input("one/a.bin"), random);
+    ASSERT_EQ(Quorvel({"pack", "-q", "-o", Output().string(), Input("one").string()}).exitCode, 0);
+    const std::size_t single = fs::file_size(Output());
+    WriteFile(Input("one/b.bin"), random);
+    Bytes changed = random;
+    changed[6000] ^= 1;
+    WriteFile(Input("one/c.bin"), changed);
+    ASSERT_EQ(Quorvel({"pack", "-q", "-o", Output().string(), Input("one").string()}).exitCode, 0);
+    EXPECT_LT(fs::file_size(Output()), single + 500);
+}
+
+TEST_F(Pack, StoredNamesWithABaseFolder) {
+    WriteFile(Input("base/x/y/file.txt"), ToBytes("y"));
+    const RunResult twice = Quorvel({"pack", "-q", "--stub", "native", "-C", Input("base").string(), "-o",
+                                     Output().string(), "x/y", "x/y/file.txt"});
+    EXPECT_NE(twice.errors.find("stored twice as x\\y\\file.txt"), std::string::npos) << twice.errors;
+    const RunResult stripped = Quorvel({"pack", "-q", "--stub", "native", "-C", Input("base").string(), "-o",
+                                        Output().string(), "../base/x"});
+    ASSERT_EQ(stripped.exitCode, 0) << stripped.errors;
+    EXPECT_NE(stripped.errors.find("leading \"/\" and \"..\" parts are not stored"), std::string::npos);
+    const fs::path out = Unpack(Build::Native);
+    EXPECT_EQ(ReadText(out / "base/x/y/file.txt"), "y");
+}
+
+TEST_F(Pack, LinksToFilesAreStoredOtherKindsSkipped) {
+    WriteFile(Input("links/real.txt"), ToBytes("real"));
+    fs::create_directories(Input("links/folder"));
+    fs::create_symlink("real.txt", Input("links/to-file"));
+    fs::create_directory_symlink("folder", Input("links/to-folder"));
+    ASSERT_EQ(mkfifo(Input("links/pipe").c_str(), 0644), 0);
+    const RunResult packed = Quorvel({"pack", "-q", "--stub", "native", "-o", Output().string(), Input("links").string()});
+    ASSERT_EQ(packed.exitCode, 0);
+    EXPECT_NE(packed.errors.find("to-folder: skipped, a link to a folder"), std::string::npos) << packed.errors;
+    EXPECT_NE(packed.errors.find("pipe: skipped, not a regular file"), std::string::npos);
+    const fs::path out = Unpack(Build::Native);
+    EXPECT_EQ(ReadText(out / "links/to-file"), "real");
+    EXPECT_TRUE(fs::is_directory(out / "links/folder"));
+    EXPECT_FALSE(fs::exists(out / "links/to-folder"));
+    EXPECT_FALSE(fs::exists(out / "links/pipe"));
+}
+
+// 表 is 0x95 0x5C in code page 932: its second byte must not split the name.
+TEST_F(Pack, NamesInADoubleByteCodePage) {
+    WriteFile(Input("jp/\xE8\xA1\xA8/\xE8\xA1\xA8.txt"), ToBytes("hyou"));
+    ASSERT_EQ(Quorvel({"pack", "-q", "--stub", "native", "--codepage", "932", "-o", Output().string(),
+                       Input("jp").string()})
+                  .exitCode,
+              0);
+    const Bytes packed = ReadBytes(Output());
+    const Bytes stored = ToBytes("\x95\x5C.txt");
+    EXPECT_NE(std::search(packed.begin(), packed.end(), stored.begin(), stored.end()), packed.end());
+    const fs::path out = Unpack(Build::Native, {.environment = {{"LANG", "ja_JP.UTF-8"}, {"LC_ALL", ""}}});
+    EXPECT_EQ(ReadText(out / "jp/\xE8\xA1\xA8/\xE8\xA1\xA8.txt"), "hyou");
+}
+
+TEST_F(Pack, ErrorsNameTheProblemAndLeaveNoOutput) {
+    WriteFile(Input("ok/a.txt"), ToBytes("a"));
+    const std::string out = Output().string();
+    ExpectFailure(Quorvel({"pack", "-o", out, Input("missing").string()}), "missing: no such file or folder");
+
+    WriteFile(Input("unreadable/a.txt"), ToBytes("a"));
+    fs::create_symlink("/proc/self/mem", Input("unreadable/mem"));
+    ExpectFailure(Quorvel({"pack", "-o", out, Input("unreadable").string()}), "mem: cannot be read");
+
+    WriteFile(Input("huge/a.txt"), ToBytes("a"));
+    { std::ofstream(Input("huge/big.bin")); }
+    fs::resize_file(Input("huge/big.bin"), std::uintmax_t{1} << 31);
+    ExpectFailure(Quorvel({"pack", "-o", out, Input("huge").string()}), "big.bin: 2^31 bytes or more");
+
+    const std::string longFolder(200, 'd');
+    WriteFile(Input("long/" + longFolder + "/" + std::string(70, 'f')), ToBytes("f"));
+    ExpectFailure(Quorvel({"pack", "-o", out, Input("long").string()}), "longer than 259 bytes");
+
+    WriteFile(Input("accent/caf\xC3\xA9.txt"), ToBytes("c"));
+    ExpectFailure(Quorvel({"pack", "--codepage", "932", "-o", out, Input("accent").string()}),
+                  "cannot represent");
+
+    ExpectFailure(Quorvel({"pack", "-o", (work_ / "no-such-folder" / "x.sfx").string(), Input("ok").string()}),
+                  "cannot be written");
+
+    WriteFile(work_ / "short.stub", Bytes(100, 0));
+    ExpectFailure(Quorvel({"pack", "--stub", (work_ / "short.stub").string(), "-o", out, Input("ok").string()}),
+                  "exactly 20480 bytes");
+
+    const RunResult usage = Quorvel({"pack", Input("ok").string()});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.errors.find("no output given"), std::string::npos);
+    EXPECT_NE(usage.errors.find("usage: quorvel pack"), std::string::npos);
+}
+
+TEST_F(Pack, HelpAndVersion) {
+    RunResult result = Quorvel({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.output.find("pack"), std::string::npos);
+    result = Quorvel({"pack", "--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.output.find("--codepage"), std::string::npos);
+    result = Quorvel({"--version"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "quorvel 1.60\n");
+}
+
+}  // namespace
+}  // namespace quorvel::test
