@@ -89,25 +89,25 @@ void CombineNodes(AdaptiveCodeTree& tree) {
 
 // The table entry for reaching `node` after `length` bits.
 inline std::uint32_t TableEntry(std::uint32_t node, std::uint32_t length) {
-    return node < kFirstInnerNode ? (length << kTableLengthShift) | node : node;
+    return node | ((length << kTableLengthShift) & -static_cast<std::uint32_t>(node < kFirstInnerNode));
 }
 
 // Builds the table one bit at a time: after step d, entry i (i < 2^d) tells where the d-bit
 // path i (first bit in bit 0) leads. Step d + 1 doubles the filled part: a leaf reached
-// earlier stays in both halves, an inner node gives way to its two children.
+// earlier stays in both halves, an inner node gives way to its two children. Whether an
+// entry is a leaf follows the data, so both outcomes are computed and one is kept.
 void FillTable(AdaptiveCodeTree& tree) {
     std::uint16_t* table = tree.Table;
     table[0] = static_cast<std::uint16_t>(kRootNode);
     for (std::uint32_t length = 1, half = 1; length <= kTableBits; ++length, half <<= 1) {
         for (std::uint32_t i = 0; i < half; ++i) {
             std::uint32_t entry = table[i];
-            if (entry > kTableValueMask) {
-                table[i + half] = static_cast<std::uint16_t>(entry);
-                continue;
-            }
-            const CodeNode& node = tree.Nodes[entry];
-            table[i] = static_cast<std::uint16_t>(TableEntry(node.Child[0], length));
-            table[i + half] = static_cast<std::uint16_t>(TableEntry(node.Child[1], length));
+            bool leaf = entry > kTableValueMask;
+            const CodeNode& node = tree.Nodes[leaf ? 0 : entry];  // node 0 (a leaf) is a dummy
+            std::uint32_t first = TableEntry(node.Child[0], length);
+            std::uint32_t second = TableEntry(node.Child[1], length);
+            table[i] = static_cast<std::uint16_t>(leaf ? entry : first);
+            table[i + half] = static_cast<std::uint16_t>(leaf ? entry : second);
         }
     }
 }

@@ -47,10 +47,14 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     std::uint32_t producedCount = 0;
     std::uint32_t symbolsDecoded = 0;
     std::uint32_t rebuildPoint = 0;
+    // Distance symbols counted since the distance tree was last built. With unchanged counts
+    // a build starts from an order that is already sorted and gives the same tree again.
+    std::uint32_t newDistances = 1;
     do {
         if (symbolsDecoded == rebuildPoint) {
             RebuildTree(symbolTree);
-            RebuildTree(distanceTree);
+            if (newDistances != 0) RebuildTree(distanceTree);
+            newDistances = 0;
             rebuildPoint = NextRebuildPoint(rebuildPoint);
         }
         ++symbolsDecoded;
@@ -66,6 +70,7 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
         if (symbol == kLongMatchSymbol) matchLength += TakeBits(reader, host, kLongMatchBits);
         std::uint32_t distanceSymbol = DecodeSymbol(distanceTree, reader, host);
         CountSymbol(distanceTree, distanceSymbol);
+        ++newDistances;
         std::uint32_t matchDistance =
             (distanceSymbol << kDistanceLowBits) + TakeBits(reader, host, kDistanceLowBits) + 1;
         if (matchDistance > presetLength + producedCount || matchLength > size - producedCount)

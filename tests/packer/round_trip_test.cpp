@@ -81,6 +81,12 @@ TEST_F(RoundTripTest, LargeInputsCrossSlidesAndLaterRebuildPoints) {
     mixed.insert(mixed.end(), noise.begin(), noise.end());  // > 100000 bytes, > 5120 symbols
     ExpectRoundTrip(mixed);
     ExpectRoundTrip(Text(45000));  // just over one window
+    // Matches after thousands of literals: the distance tree is not rebuilt while no
+    // distance is counted, which must give the trees the encoder has.
+    Bytes literalsFirst = Random(12000, 5);
+    Bytes text = Text(20000);
+    literalsFirst.insert(literalsFirst.end(), text.begin(), text.end());
+    ExpectRoundTrip(literalsFirst);
 }
 
 TEST_F(RoundTripTest, EveryEffortLevel) {
