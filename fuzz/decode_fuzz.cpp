@@ -1,4 +1,5 @@
-// Fuzz target for the decoder: any bytes, any preset, any size, any host buffer size.
+// Fuzz target for the decoder: any bytes, any preset, any size, any host buffer size,
+// written or skipped.
 // The input's first 8 bytes choose the set-up, the rest is compressed data. Decoding must
 // end in a result of exactly the requested size, in BrokenDataError or in DataEndError,
 // and never touch memory outside its storage (the sanitizers watch that).
@@ -6,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <span>
 
+#include "decoder/decode_file_data.hpp"
 #include "packer/expand_memory.hpp"
 #include "packer/memory_host.hpp"
 
@@ -22,16 +25,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t bufferSize = data[7] == 0 ? SIZE_MAX : data[7];
     for (std::size_t i = 0; i < presetLength; ++i) preset[i] = static_cast<std::uint8_t>(i * 131 + data[0]);
 
-    quorvel::ExpandOptions options;
-    options.sharedPrefixLength = sharedPrefix;
-    options.currentSlot = &storage->History.Slots[data[6]];
-    options.bufferSize = bufferSize;
-    std::span<const std::uint8_t> compressed(data + 8, size - 8);
+    quorvel::SlidingWindow& window = storage->Window;
+    std::memcpy(window.Bytes, preset, presetLength);
+    quorvel::StartWindow(window, static_cast<std::int32_t>(presetLength), sharedPrefix,
+                         &storage->History.Slots[data[6]], data[7] & 1);
+    quorvel::MemoryHost host(std::span(data + 8, size - 8), bufferSize);
     try {
-        quorvel::ExpandedData result =
-            quorvel::ExpandFileData(*storage, std::span(preset, presetLength), compressed, remaining, options);
-        if (result.bytes.size() != static_cast<std::size_t>(remaining) || result.compressedUsed > compressed.size())
-            std::abort();
+        quorvel::DecodeFileData(*storage, host, remaining);
+        quorvel::FlushWindow(window, host);
+        std::size_t expected = window.SkipOutput ? 0 : static_cast<std::size_t>(remaining);
+        if (host.Output().size() != expected || host.Position() > size - 8) std::abort();
     } catch (const quorvel::BrokenDataError&) {
     } catch (const quorvel::DataEndError&) {
     }
