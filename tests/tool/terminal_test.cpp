@@ -1,0 +1,91 @@
+// quorvel pack on a terminal: the password asked twice without echo, and the progress line.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "support/archive_fixture.hpp"
+
+namespace quorvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TerminalRun {
+    int exitCode = -1;
+    std::string screen;  // everything the program wrote to its terminal
+};
+
+// Runs quorvel with a new terminal as its controlling terminal and standard streams,
+// answering each prompt that ends in ": " with the next line of answers.
+TerminalRun RunOnTerminal(const std::vector<std::string>& arguments, std::vector<std::string> answers) {
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        std::vector<char*> argv;
+        std::string program = std::string(QUORVEL_BIN_DIR) + "/quorvel";
+        argv.push_back(program.data());
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    TerminalRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::size_t answered = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd fd{master, POLLIN, 0};
+        if (poll(&fd, 1, 50) > 0) {
+            char buffer[1024];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) break;  // the terminal closes when the program ends
+            run.screen.append(buffer, static_cast<std::size_t>(n));
+        }
+        if (answered < answers.size() && run.screen.ends_with(": ")) {
+            const std::string line = answers[answered++] + "\n";
+            EXPECT_EQ(write(master, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        }
+    }
+    close(master);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    return run;
+}
+
+TEST(PackOnTerminal, AsksThePasswordTwiceWithoutEchoAndShowsProgress) {
+    TempFolder work;
+    fs::create_directories(work / "in");
+    WriteBytes(work / "in/a.txt", WordBytes(5000, 1));
+    const std::string output = (work / "p.sfx").string();
+    const TerminalRun run =
+        RunOnTerminal({"pack", "--stub", "native", "--password", "-o", output, (work / "in").string()},
+                      {"Tiger Lily", "Tiger Lily"});
+    ASSERT_EQ(run.exitCode, 0) << run.screen;
+    EXPECT_NE(run.screen.find("Password: "), std::string::npos);
+    EXPECT_NE(run.screen.find("Password again: "), std::string::npos);
+    EXPECT_EQ(run.screen.find("Tiger Lily"), std::string::npos) << run.screen;  // not echoed
+    EXPECT_NE(run.screen.find("1/2 files"), std::string::npos) << run.screen;
+    fs::create_directories(work / "out");
+    const RunResult opened = RunSelfExtractor(Build::Native, output,
+                                              {.input = "Tiger Lily\r\n", .workingFolder = (work / "out").string()});
+    EXPECT_EQ(opened.exitCode, 0);
+    EXPECT_EQ(ReadText(work / "out/in/a.txt"), AsText(WordBytes(5000, 1)));
+}
+
+TEST(PackOnTerminal, DifferentPasswordsLeaveNoOutput) {
+    TempFolder work;
+    fs::create_directories(work / "in");
+    WriteBytes(work / "in/a.txt", ToBytes("a"));
+    const std::string output = (work / "p.sfx").string();
+    const TerminalRun run = RunOnTerminal({"pack", "--password", "-o", output, (work / "in").string()}, {"one", "two"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.screen.find("the two passwords differ"), std::string::npos) << run.screen;
+    EXPECT_FALSE(fs::exists(output));
+}
+
+}  // namespace
+}  // namespace quorvel::test
