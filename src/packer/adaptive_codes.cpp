@@ -1,0 +1,42 @@
+#include "packer/adaptive_codes.hpp"
+
+#include "decoder/item_format.hpp"
+
+namespace quorvel {
+
+ItemSymbols SpellItem(const Item& item) {
+    if (item.IsLiteral()) return ItemSymbols{item.Literal, false, false, 0, 0, 0};
+    MatchItem(item.MatchLength, item.MatchDistance);  // range check
+    const std::uint32_t length = item.MatchLength;
+    const bool isLong = length >= kLongMatchBase;
+    const std::uint32_t distance = item.MatchDistance - 1u;
+    return ItemSymbols{isLong ? kLongMatchSymbol : length + kMatchSymbolBias,
+                       true,
+                       isLong,
+                       isLong ? length - kLongMatchBase : 0,
+                       distance >> kDistanceLowBits,
+                       distance & ((1u << kDistanceLowBits) - 1)};
+}
+
+AdaptiveCodes::AdaptiveCodes() : state_(std::make_unique<State>()) {
+    ResetTree(state_->symbols);
+    ResetTree(state_->distances);
+    Rebuild();
+}
+
+void AdaptiveCodes::Rebuild() {
+    RebuildTree(state_->symbols);
+    RebuildTree(state_->distances);
+    DeriveCodes(state_->symbols, state_->symbolCodes);
+    DeriveCodes(state_->distances, state_->distanceCodes);
+    rebuildPoint_ = NextRebuildPoint(rebuildPoint_);
+    ++generation_;
+}
+
+void AdaptiveCodes::CountItem(const ItemSymbols& spelt) {
+    CountSymbol(state_->symbols, spelt.symbol);
+    if (spelt.isMatch) CountSymbol(state_->distances, spelt.distanceSymbol);
+    if (++itemsCounted_ == rebuildPoint_) Rebuild();
+}
+
+}  // namespace quorvel
