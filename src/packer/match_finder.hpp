@@ -1,5 +1,6 @@
-// Turns data into items: greedy-with-lookahead LZ77 over hash chains, matching up to 8192
-// bytes back, into the preset window too.
+// Turns data into items, matching up to 8192 bytes back, into the preset window too. Low
+// efforts take the longest match on hash chains, with lazy matching from effort 3; higher
+// ones choose by price in bits under the adaptive trees' codes (price_parse.hpp).
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,7 @@ constexpr int kMinEffort = 1;
 constexpr int kMaxEffort = 9;
 
 // Items that produce `data` when the window already holds `preset` (at most its last 8192
-// bytes are reachable). Effort 1..9 trades speed for size: it sets how many earlier
-// positions are tried and whether a match waits for a longer one at the next byte.
+// bytes are reachable). Effort 1..9 trades speed for size.
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort);
 

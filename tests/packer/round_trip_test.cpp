@@ -12,6 +12,7 @@
 #include "packer/expand_memory.hpp"
 #include "packer/item_encoder.hpp"
 #include "packer/match_finder.hpp"
+#include "round_trip_fixture.hpp"
 
 namespace quorvel {
 namespace {
@@ -31,13 +32,6 @@ Bytes Text(std::size_t size) {
     return text;
 }
 
-Bytes Random(std::size_t size, std::uint32_t seed) {
-    std::mt19937 random(seed);
-    Bytes bytes(size);
-    for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    return bytes;
-}
-
 // Produces the bytes the items stand for, straight from their definition.
 Bytes Apply(std::span<const std::uint8_t> preset, std::span<const Item> items) {
     Bytes all(preset.begin(), preset.end());
@@ -51,23 +45,11 @@ Bytes Apply(std::span<const std::uint8_t> preset, std::span<const Item> items) {
     return Bytes(all.begin() + static_cast<std::ptrdiff_t>(preset.size()), all.end());
 }
 
-class RoundTripTest : public ::testing::Test {
-protected:
-    // Compresses and expands `data`; the compressed bytes must be used up exactly.
-    std::size_t ExpectRoundTrip(const Bytes& data, const Bytes& preset = {}, int effort = 5) {
-        Bytes compressed = CompressFileData(preset, data, effort);
-        ExpandedData expanded = ExpandFileData(*storage, preset, compressed, static_cast<std::int32_t>(data.size()));
-        EXPECT_EQ(expanded.compressedUsed, compressed.size());
-        EXPECT_TRUE(expanded.bytes == data) << "size " << data.size() << " effort " << effort;
-        return compressed.size();
-    }
-
-    std::unique_ptr<DecoderStorage> storage = MakeDecoderStorage();
-};
+using RoundTripTest = RoundTripFixture;
 
 TEST_F(RoundTripTest, VariedData) {
     EXPECT_LT(ExpectRoundTrip(Text(30000)), 30000u / 2);
-    ExpectRoundTrip(Random(20000, 1));
+    ExpectRoundTrip(RandomBytes(20000, 1));
     ExpectRoundTrip(Bytes(1, 'x'));
     EXPECT_LT(ExpectRoundTrip(Bytes(200000, 0)), 200u);
     Bytes runs;
@@ -77,13 +59,13 @@ TEST_F(RoundTripTest, VariedData) {
 
 TEST_F(RoundTripTest, LargeInputsCrossSlidesAndLaterRebuildPoints) {
     Bytes mixed = Text(60000);
-    Bytes noise = Random(50000, 2);
+    Bytes noise = RandomBytes(50000, 2);
     mixed.insert(mixed.end(), noise.begin(), noise.end());  // > 100000 bytes, > 5120 symbols
     ExpectRoundTrip(mixed);
     ExpectRoundTrip(Text(45000));  // just over one window
     // Matches after thousands of literals: the distance tree is not rebuilt while no
     // distance is counted, which must give the trees the encoder has.
-    Bytes literalsFirst = Random(12000, 5);
+    Bytes literalsFirst = RandomBytes(12000, 5);
     Bytes text = Text(20000);
     literalsFirst.insert(literalsFirst.end(), text.begin(), text.end());
     ExpectRoundTrip(literalsFirst);
@@ -91,7 +73,7 @@ TEST_F(RoundTripTest, LargeInputsCrossSlidesAndLaterRebuildPoints) {
 
 TEST_F(RoundTripTest, EveryEffortLevel) {
     Bytes data = Text(20000);
-    Bytes noise = Random(3000, 3);
+    Bytes noise = RandomBytes(3000, 3);
     data.insert(data.begin() + 5000, noise.begin(), noise.end());
     for (int effort = kMinEffort; effort <= kMaxEffort; ++effort) ExpectRoundTrip(data, {}, effort);
 }
@@ -100,7 +82,7 @@ TEST_F(RoundTripTest, EveryEffortLevel) {
 // so that the trees adapt to them through several rebuilds.
 TEST_F(RoundTripTest, EveryLengthAndDistanceClass) {
     std::mt19937 random(11);
-    Bytes preset = Random(8192, 4);
+    Bytes preset = RandomBytes(8192, 4);
     std::vector<Item> items;
     std::size_t produced = 0;
     for (int i = 0; i < 6000; ++i) {

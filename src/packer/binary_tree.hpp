@@ -1,0 +1,41 @@
+// Binary trees of the positions in the window, one tree per three-byte hash: each search
+// walks from the newest position towards older ones and reports every match longer than
+// the ones before it, so the price-based parse can weigh all lengths, each at the nearest
+// distance that gives it. The walk also inserts the position, re-linking the tree around
+// it, so every position is searched or skipped exactly once, in order.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "packer/match.hpp"
+
+namespace quorvel {
+
+class BinaryTreeMatcher {
+public:
+    // depth: tree nodes visited per position at most; niceLength: reported lengths stop
+    // there, and a match of that length ends the walk.
+    BinaryTreeMatcher(std::span<const std::uint8_t> bytes, std::uint32_t depth, std::uint32_t niceLength);
+
+    // Writes the matches for `position` to `out` (room for niceLength entries), shortest
+    // first, each longer than the one before and at the nearest distance found for its
+    // length; returns how many. `position` must be the next one not yet searched or skipped.
+    std::size_t Find(std::size_t position, Match* out);
+    // Inserts `position` without reporting its matches.
+    void Skip(std::size_t position);
+
+private:
+    template <bool kReport>
+    std::size_t Walk(std::size_t position, Match* out);
+
+    std::span<const std::uint8_t> bytes_;
+    std::uint32_t depth_;
+    std::uint32_t niceLength_;
+    std::vector<std::int32_t> treeRoot_;     // by hash of three bytes: the newest position
+    std::vector<std::int32_t> newestPair_;   // by the two bytes themselves
+    std::vector<std::int32_t> children_;     // smaller and larger subtree of each window slot
+};
+
+}  // namespace quorvel

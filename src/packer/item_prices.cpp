@@ -1,0 +1,41 @@
+#include "packer/item_prices.hpp"
+
+#include <cmath>
+
+namespace quorvel {
+namespace {
+
+// -log2 of each symbol's share, every count one more than seen.
+void SharePrices(const std::array<std::uint32_t, kSymbolCount>& seen, std::array<std::uint32_t, kSymbolCount>& prices) {
+    double total = kSymbolCount;
+    for (std::uint32_t count : seen) total += count;
+    for (std::uint32_t s = 0; s < kSymbolCount; ++s)
+        prices[s] = static_cast<std::uint32_t>(std::lround(kPriceScale * std::log2(total / (seen[s] + 1.0))));
+}
+
+}  // namespace
+
+ItemPrices::ItemPrices(std::span<const Item> roughParse) {
+    std::array<std::uint32_t, kSymbolCount> symbols{};
+    std::array<std::uint32_t, kSymbolCount> distances{};
+    for (const Item& item : roughParse) {
+        const ItemSymbols spelt = SpellItem(item);
+        ++symbols[spelt.symbol];
+        if (spelt.isMatch) ++distances[spelt.distanceSymbol];
+    }
+    SharePrices(symbols, longRun_.symbol);
+    SharePrices(distances, longRun_.distance);
+}
+
+void ItemPrices::Refresh(const AdaptiveCodes& codes) {
+    generation_ = codes.Generation();
+    const SymbolCodes& symbols = codes.SymbolTreeCodes();
+    const SymbolCodes& distances = codes.DistanceTreeCodes();
+    for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
+        now_.symbol[s] = (kPriceScale * symbols[s].Length + longRun_.symbol[s] + 1) / 2;
+        now_.distance[s] = (kPriceScale * distances[s].Length + longRun_.distance[s] + 1) / 2 + kPriceScale * kDistanceLowBits;
+    }
+    now_.symbol[kLongMatchSymbol] += kPriceScale * kLongMatchBits;
+}
+
+}  // namespace quorvel

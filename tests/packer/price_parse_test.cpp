@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "packer/binary_tree.hpp"
+#include "packer/item_prices.hpp"
+#include "packer/match_finder.hpp"
+#include "round_trip_fixture.hpp"
+
+namespace quorvel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Text from a few hundred words of a skewed vocabulary, so matches of many lengths and
+// distances occur.
+Bytes Prose(std::size_t size, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<std::string> words;
+    for (int i = 0; i < 300; ++i) {
+        std::string word;
+        for (std::uint32_t n = 2 + random() % 8; n > 0; --n) word += static_cast<char>('a' + random() % 26);
+        words.push_back(word + (i % 17 == 0 ? ".\n" : " "));
+    }
+    Bytes text;
+    while (text.size() < size) {
+        const std::string& word = words[std::min<std::size_t>(random() % 300, random() % 300)];
+        text.insert(text.end(), word.begin(), word.end());
+    }
+    text.resize(size);
+    return text;
+}
+
+// Fixed-size records with counters, small fields and repeated padding, like tables in a
+// program file: short matches at regular distances, literals in between.
+Bytes Records(std::size_t size, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    Bytes bytes;
+    for (std::uint32_t n = 0; bytes.size() < size; ++n) {
+        const std::uint8_t record[24] = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8), 0, 0,
+                                         0x12, static_cast<std::uint8_t>(random() % 4), 0, 0,
+                                         static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random() % 16),
+                                         0x40, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0x90, 0x90};
+        bytes.insert(bytes.end(), record, record + 24);
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+using PriceParseTest = RoundTripFixture;
+
+TEST_F(PriceParseTest, VariedDataRoundTripsAtEveryEffort) {
+    const Bytes inputs[] = {
+        Prose(50000, 1),
+        Records(30000, 2),
+        Join({Records(9000, 3), RandomBytes(2000, 4), Prose(9000, 5), Bytes(10000, 0), Records(3000, 6)}),
+        Bytes(3, 'z'),
+        Join({RandomBytes(700, 7), RandomBytes(700, 7), RandomBytes(700, 7)}),  // long matches far back
+    };
+    for (const Bytes& data : inputs)
+        for (int effort = kMinEffort; effort <= kMaxEffort; ++effort) ExpectRoundTrip(data, {}, effort);
+    const Bytes preset = Prose(8192, 8);
+    for (int effort = kMinEffort; effort <= kMaxEffort; ++effort) {
+        Bytes data(preset.begin() + 3000, preset.end());
+        data.insert(data.end(), preset.begin(), preset.begin() + 5000);
+        ExpectRoundTrip(data, preset, effort);
+    }
+}
+
+// The price-based parse sees every choice the lazy one makes, and prices them with the
+// codes the decoder will use, so it must not come out larger on any of these.
+TEST_F(PriceParseTest, NeverLargerThanTheLazyParse) {
+    const Bytes inputs[] = {
+        Prose(40000, 11),
+        Records(40000, 12),
+        Join({Prose(6000, 13), Records(6000, 14), RandomBytes(500, 15), Prose(6000, 13)}),
+        Prose(700, 16),
+    };
+    for (const Bytes& data : inputs) {
+        const std::size_t lazy = ExpectRoundTrip(data, {}, 3);
+        for (int effort = 4; effort <= kMaxEffort; ++effort)
+            EXPECT_LE(ExpectRoundTrip(data, {}, effort), lazy) << "size " << data.size() << " effort " << effort;
+        if (data.size() > 10000) EXPECT_LT(ExpectRoundTrip(data, {}, 6), lazy * 99 / 100) << "size " << data.size();
+    }
+}
+
+// Every match reported is real, lengths rise, and each is at the nearest distance that
+// gives its length: checked against a search of every earlier position.
+TEST(BinaryTreeMatcherTest, ReportsTheNearestMatchOfEveryLength) {
+    std::mt19937 random(21);
+    Bytes bytes(12000);  // beyond the reach of 8192
+    for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>('a' + random() % 3);
+    constexpr std::uint32_t kNice = 40;
+    BinaryTreeMatcher matcher(bytes, 1000, kNice);
+    std::vector<Match> matches(kNice);
+    for (std::size_t position = 0; position < bytes.size(); ++position) {
+        const std::size_t found = matcher.Find(position, matches.data());
+        // Nearest distance for each length, by brute force.
+        std::vector<std::uint32_t> nearest(kNice + 1, 0);
+        const std::size_t limit = std::min<std::size_t>(kNice, bytes.size() - position);
+        for (std::uint32_t distance = 1; distance <= std::min<std::size_t>(8192, position); ++distance) {
+            std::size_t length = 0;
+            while (length < limit && bytes[position + length] == bytes[position + length - distance]) ++length;
+            for (std::size_t l = 2; l <= length; ++l)
+                if (nearest[l] == 0) nearest[l] = distance;
+        }
+        if (limit < 3) continue;
+        std::uint32_t previous = 1;
+        for (std::size_t k = 0; k < found; ++k) {
+            ASSERT_GT(matches[k].length, previous) << position;
+            for (std::uint32_t l = previous + 1; l <= matches[k].length; ++l)
+                ASSERT_EQ(matches[k].distance, nearest[l]) << "position " << position << " length " << l;
+            previous = matches[k].length;
+        }
+        ASSERT_TRUE(previous == limit || nearest[previous + 1] == 0) << "a longer match was missed at " << position;
+    }
+}
+
+TEST(ItemPricesTest, FirstCodesAndAnEvenRoughParseCostNineBitsASymbol) {
+    // Every symbol of either tree equally often.
+    std::vector<Item> even;
+    for (std::uint32_t s = 0; s < 512; ++s) {
+        even.push_back(LiteralItem(static_cast<std::uint8_t>(s)));
+        even.push_back(MatchItem(2 + s % 256, 16 * s + 1));
+    }
+    ItemPrices prices(even);
+    prices.Follow(AdaptiveCodes());
+    const std::uint32_t nine = 9 * kPriceScale;
+    EXPECT_EQ(prices.Literal(0), nine);
+    EXPECT_EQ(prices.Literal(255), nine);
+    EXPECT_EQ(prices.Length(2), nine);
+    EXPECT_EQ(prices.Length(256), nine);
+    EXPECT_EQ(prices.Length(300), nine + 12 * kPriceScale);
+    EXPECT_EQ(prices.Distance(1), nine + 4 * kPriceScale);
+    EXPECT_EQ(prices.Distance(8192), nine + 4 * kPriceScale);
+}
+
+}  // namespace
+}  // namespace quorvel
