@@ -7,7 +7,9 @@ namespace quorvel {
 
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
                                            std::span<const std::uint8_t> data, int effort) {
-    return EncodeItems(FindItems(preset, data, effort));
+    ItemEncoder encoder;
+    FindItems(preset, data, effort, encoder);
+    return encoder.Finish();
 }
 
 }  // namespace quorvel

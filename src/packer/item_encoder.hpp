@@ -16,6 +16,8 @@ class ItemEncoder {
 public:
     // Writes any item the format can express, whether or not it is valid where it stands.
     void Put(const Item& item);
+    // The codes the next item will be written with.
+    const AdaptiveCodes& Codes() const { return codes_; }
     std::vector<std::uint8_t> Finish() { return writer_.Finish(); }
 
 private:

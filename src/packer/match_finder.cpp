@@ -28,14 +28,24 @@ PriceRules PriceRulesFor(int effort) {
 
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort) {
+    ItemEncoder scratch;
+    return FindItems(preset, data, effort, scratch);
+}
+
+std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+                            ItemEncoder& encoder) {
     if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
     // Only the last 8192 preset bytes can be reached.
     preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
     std::vector<std::uint8_t> bytes(preset.begin(), preset.end());
     bytes.insert(bytes.end(), data.begin(), data.end());
-    if (effort < kFirstPricedEffort) return ParseLazily(bytes, preset.size(), LazyRulesFor(effort));
+    if (effort < kFirstPricedEffort) {
+        std::vector<Item> items = ParseLazily(bytes, preset.size(), LazyRulesFor(effort));
+        for (const Item& item : items) encoder.Put(item);
+        return items;
+    }
     const std::vector<Item> rough = ParseLazily(bytes, preset.size(), LazyRulesFor(kFirstPricedEffort - 1));
-    return ParseByPrice(bytes, preset.size(), PriceRulesFor(effort), rough);
+    return ParseByPrice(bytes, preset.size(), PriceRulesFor(effort), rough, encoder);
 }
 
 }  // namespace quorvel

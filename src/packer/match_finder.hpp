@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "packer/item.hpp"
+#include "packer/item_encoder.hpp"
 
 namespace quorvel {
 
@@ -18,5 +19,8 @@ constexpr int kMaxEffort = 9;
 // bytes are reachable). Effort 1..9 trades speed for size.
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort);
+// The same items, also written to `encoder`.
+std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+                            ItemEncoder& encoder);
 
 }  // namespace quorvel

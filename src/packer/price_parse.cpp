@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "decoder/item_format.hpp"
-#include "packer/adaptive_codes.hpp"
 #include "packer/binary_tree.hpp"
 #include "packer/item_prices.hpp"
 
@@ -23,10 +22,12 @@ struct Arrival {
 
 class PriceParser {
 public:
-    PriceParser(std::span<const std::uint8_t> bytes, const PriceRules& rules, std::span<const Item> roughParse)
+    PriceParser(std::span<const std::uint8_t> bytes, const PriceRules& rules, std::span<const Item> roughParse,
+                ItemEncoder& encoder)
         : bytes_(bytes),
           rules_(rules),
           matcher_(bytes, rules.treeDepth, rules.niceLength),
+          encoder_(encoder),
           prices_(roughParse),
           arrivals_(rules.segment + rules.niceLength + 1),
           matches_(rules.niceLength) {}
@@ -34,7 +35,7 @@ public:
     std::vector<Item> Parse(std::size_t start) {
         for (std::size_t position = 0; position < start; ++position) matcher_.Skip(position);
         for (std::size_t position = start; position < bytes_.size();) {
-            prices_.Follow(codes_);
+            prices_.Follow(encoder_.Codes());
             position += ParseSegment(position);
         }
         return std::move(items_);
@@ -107,14 +108,14 @@ private:
     }
 
     void Take(const Item& item) {
-        codes_.CountItem(SpellItem(item));
+        encoder_.Put(item);
         items_.push_back(item);
     }
 
     std::span<const std::uint8_t> bytes_;
     PriceRules rules_;
     BinaryTreeMatcher matcher_;
-    AdaptiveCodes codes_;
+    ItemEncoder& encoder_;
     ItemPrices prices_;
     std::vector<Arrival> arrivals_;
     std::vector<Match> matches_;
@@ -125,8 +126,8 @@ private:
 }  // namespace
 
 std::vector<Item> ParseByPrice(std::span<const std::uint8_t> bytes, std::size_t start, const PriceRules& rules,
-                               std::span<const Item> roughParse) {
-    return PriceParser(bytes, rules, roughParse).Parse(start);
+                               std::span<const Item> roughParse, ItemEncoder& encoder) {
+    return PriceParser(bytes, rules, roughParse, encoder).Parse(start);
 }
 
 }  // namespace quorvel

@@ -1,8 +1,8 @@
 // The price-based parse: chooses literals and matches by what they cost in bits (see
 // item_prices.hpp). It works forward in segments: in each, the cheapest way to reach every
 // position is found from all the matches at every earlier position; the cheapest path is
-// then counted into a copy of the adaptive trees, which rebuild as the decoder's will, and
-// the next segment is priced with the codes that result.
+// then written, which counts it into the encoder's adaptive trees; they rebuild as the
+// decoder's will, and the next segment is priced with the codes that result.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "packer/item.hpp"
+#include "packer/item_encoder.hpp"
 
 namespace quorvel {
 
@@ -19,9 +20,10 @@ struct PriceRules {
     std::uint32_t segment;     // positions priced together at most
 };
 
-// Items for bytes[start, end) when bytes[0, start) is already in the window; roughParse
-// is a quicker parse of the same bytes, whose symbol shares seed the prices.
+// Items for bytes[start, end) when bytes[0, start) is already in the window, each written
+// to `encoder` as it is chosen, whose codes price the next; roughParse is a quicker parse
+// of the same bytes, whose symbol shares seed the prices.
 std::vector<Item> ParseByPrice(std::span<const std::uint8_t> bytes, std::size_t start, const PriceRules& rules,
-                               std::span<const Item> roughParse);
+                               std::span<const Item> roughParse, ItemEncoder& encoder);
 
 }  // namespace quorvel
