@@ -8,7 +8,12 @@
 namespace quorvel {
 namespace {
 
-constexpr std::uint32_t kHashBits = 16;
+// Heads for about two positions each, at most 2^16: a small input clears a small table.
+std::uint32_t HashBitsFor(std::size_t size) {
+    std::uint32_t bits = 10;
+    while (bits < 16 && (std::size_t{1} << bits) < size / 2) ++bits;
+    return bits;
+}
 constexpr std::uint32_t kHashedBytes = 3;
 constexpr std::int32_t kNoPosition = -1;
 
@@ -18,12 +23,13 @@ HashChains::HashChains(std::span<const std::uint8_t> bytes, std::uint32_t chainD
     : bytes_(bytes),
       chainDepth_(chainDepth),
       niceLength_(niceLength),
-      head_(std::size_t{1} << kHashBits, kNoPosition),
+      hashShift_(32 - HashBitsFor(bytes.size())),
+      head_(std::size_t{1} << (32 - hashShift_), kNoPosition),
       previous_(bytes.size()) {}
 
 std::uint32_t HashChains::HashAt(std::size_t position) const {
     std::uint32_t key = bytes_[position] | bytes_[position + 1] << 8 | bytes_[position + 2] << 16;
-    return (key * 2654435761u) >> (32 - kHashBits);
+    return (key * 2654435761u) >> hashShift_;
 }
 
 void HashChains::InsertUpTo(std::size_t end) {

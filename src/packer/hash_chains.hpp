@@ -27,6 +27,7 @@ private:
     std::span<const std::uint8_t> bytes_;
     std::uint32_t chainDepth_;
     std::uint32_t niceLength_;
+    std::uint32_t hashShift_;
     std::vector<std::int32_t> head_;
     std::vector<std::int32_t> previous_;
     std::size_t inserted_ = 0;

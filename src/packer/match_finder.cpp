@@ -24,16 +24,10 @@ PriceRules PriceRulesFor(int effort) {
     return kRules[effort - kFirstPricedEffort];
 }
 
-}  // namespace
-
-std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
-                            int effort) {
-    ItemEncoder scratch;
-    return FindItems(preset, data, effort, scratch);
-}
-
-std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-                            ItemEncoder& encoder) {
+// The items, written to `encoder` too when there is one; the price-based parse needs one
+// for its codes.
+std::vector<Item> Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+                        ItemEncoder* encoder) {
     if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
     // Only the last 8192 preset bytes can be reached.
     preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
@@ -41,11 +35,25 @@ std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<cons
     bytes.insert(bytes.end(), data.begin(), data.end());
     if (effort < kFirstPricedEffort) {
         std::vector<Item> items = ParseLazily(bytes, preset.size(), LazyRulesFor(effort));
-        for (const Item& item : items) encoder.Put(item);
+        if (encoder != nullptr)
+            for (const Item& item : items) encoder->Put(item);
         return items;
     }
     const std::vector<Item> rough = ParseLazily(bytes, preset.size(), LazyRulesFor(kFirstPricedEffort - 1));
-    return ParseByPrice(bytes, preset.size(), PriceRulesFor(effort), rough, encoder);
+    ItemEncoder scratch;
+    return ParseByPrice(bytes, preset.size(), PriceRulesFor(effort), rough, encoder != nullptr ? *encoder : scratch);
+}
+
+}  // namespace
+
+std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
+                            int effort) {
+    return Parse(preset, data, effort, nullptr);
+}
+
+std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+                            ItemEncoder& encoder) {
+    return Parse(preset, data, effort, &encoder);
 }
 
 }  // namespace quorvel
