@@ -238,7 +238,7 @@ int RunPack(const PackOptions& options) {
     });
 
     EntryWriter writer(options.effort);
-    std::deque<EarlierFile> earlier;
+    ReferenceChooser chooser(options.effort);
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     std::uint64_t bytesIn = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -248,11 +248,9 @@ int RunPack(const PackOptions& options) {
         } else {
             const std::vector<std::uint8_t> contents = ReadContents(entry.source);
             const std::string extension = ExtensionOf(entry.storedName);
-            const std::vector<EarlierFile> known(earlier.begin(), earlier.end());
-            const EntryReference reference = ChooseReference(writer, known, contents, extension, options.effort);
+            const EntryReference reference = chooser.Choose(writer, contents, extension);
             writer.AddFile(names[i], ReadFileTimes(entry.source), contents, reference);
-            earlier.push_front({extension});
-            if (earlier.size() > 255) earlier.pop_back();
+            chooser.Remember(contents, extension);
             bytesIn += contents.size();
         }
         blocks.Append(writer.TakePayload());

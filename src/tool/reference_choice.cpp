@@ -1,18 +1,23 @@
 #include "tool/reference_choice.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "decoder/window_preset.hpp"
-#include "packer/compress.hpp"
+#include "packer/match_finder.hpp"
+#include "packer/size_estimate.hpp"
 
 namespace quorvel::tool {
 namespace {
 
 constexpr std::size_t kMaxSharedPrefix = 65535;
+constexpr std::size_t kHistoryBytes = 16384;
+constexpr std::size_t kHistoryFiles = 255;
 // A preset matters only until the window has moved past it.
 constexpr std::size_t kTrialLength = 8192;
 constexpr std::size_t kPrefixCandidates = 3;
 constexpr std::size_t kExtensionCandidates = 2;
+constexpr std::size_t kContentCandidates = 4;
 constexpr int kTrialEffort = 3;
 
 struct Candidate {
@@ -26,51 +31,77 @@ std::size_t SharedPrefix(std::span<const std::uint8_t> a, std::span<const std::u
                                     a.begin());
 }
 
-// The compressed size of contents[prefix, end) with the candidate's window preset.
-std::size_t TrialSize(const EntryWriter& written, const Candidate& c, std::span<const std::uint8_t> contents,
+WindowPreset PresetOf(std::span<const std::uint8_t> history, std::size_t prefix) {
+    return ComputeWindowPreset(static_cast<std::int32_t>(history.size()), static_cast<std::int32_t>(prefix));
+}
+
+// The estimated compressed size of contents[prefix, end) with the candidate's window
+// preset, in bytes.
+double TrialSize(const EntryWriter& written, const Candidate& c, std::span<const std::uint8_t> contents,
                       std::size_t end, int effort) {
     std::span<const std::uint8_t> preset;
     if (c.referenceBack != 0) {
         const auto history = written.History(c.referenceBack);
-        const WindowPreset window =
-            ComputeWindowPreset(static_cast<std::int32_t>(history.size()), static_cast<std::int32_t>(c.sharedPrefix));
+        const WindowPreset window = PresetOf(history, c.sharedPrefix);
         preset = history.subspan(static_cast<std::size_t>(window.PresetStart),
                                  static_cast<std::size_t>(window.PresetLength));
     }
     const auto part = contents.subspan(c.sharedPrefix, end - c.sharedPrefix);
     // Each reference costs the two bytes of its prefix length.
-    return CompressFileData(preset, part, effort).size() + (c.referenceBack != 0 ? 2 : 0);
+    return EstimatedBits(FindItems(preset, part, effort)) / 8 + (c.referenceBack != 0 ? 2 : 0);
+}
+
+void AddCandidate(std::vector<Candidate>& candidates, const Candidate& c) {
+    const bool known = std::any_of(candidates.begin(), candidates.end(),
+                                   [&](const Candidate& k) { return k.referenceBack == c.referenceBack; });
+    if (!known) candidates.push_back(c);
 }
 
 }  // namespace
 
-EntryReference ChooseReference(const EntryWriter& written, const std::vector<EarlierFile>& earlier,
-                               std::span<const std::uint8_t> contents, const std::string& extension, int effort) {
-    if (contents.empty() || earlier.empty()) return {};
-    std::vector<Candidate> byPrefix;
+void ReferenceChooser::Remember(std::span<const std::uint8_t> contents, const std::string& extension) {
+    extensions_.push_front(extension);
+    if (extensions_.size() > kHistoryFiles) extensions_.pop_back();
+    index_.Add(contents.first(std::min(contents.size(), kHistoryBytes)));
+}
+
+EntryReference ReferenceChooser::Choose(const EntryWriter& written, std::span<const std::uint8_t> contents,
+                                        const std::string& extension) const {
+    if (contents.empty() || extensions_.empty()) return {};
+    std::vector<Candidate> all;
     std::vector<Candidate> candidates;
-    for (std::uint32_t back = 1; back <= earlier.size(); ++back) {
-        const Candidate c{back, SharedPrefix(written.History(back), contents)};
-        byPrefix.push_back(c);
-        const bool sameKind = earlier[back - 1].extension == extension;
-        if (sameKind && candidates.size() < kExtensionCandidates && !written.History(back).empty()) candidates.push_back(c);
+    std::vector<FingerprintIndex::Region> regions;
+    for (std::uint32_t back = 1; back <= extensions_.size(); ++back) {
+        const auto history = written.History(back);
+        const Candidate c{back, SharedPrefix(history, contents)};
+        all.push_back(c);
+        if (extensions_[back - 1] == extension && candidates.size() < kExtensionCandidates && !history.empty())
+            candidates.push_back(c);
+        const WindowPreset preset = PresetOf(history, c.sharedPrefix);
+        regions.push_back({static_cast<std::uint32_t>(preset.PresetStart),
+                           static_cast<std::uint32_t>(preset.PresetStart + preset.PresetLength),
+                           static_cast<std::uint32_t>(c.sharedPrefix),
+                           static_cast<std::uint32_t>(c.sharedPrefix + kTrialLength)});
     }
-    std::stable_sort(byPrefix.begin(), byPrefix.end(),
+    const std::vector<std::uint32_t> shared = index_.SharedRuns(contents, regions);
+    std::vector<std::uint32_t> byShared(all.size());
+    for (std::uint32_t i = 0; i < byShared.size(); ++i) byShared[i] = i;
+    std::stable_sort(byShared.begin(), byShared.end(), [&](std::uint32_t a, std::uint32_t b) { return shared[a] > shared[b]; });
+    for (std::size_t i = 0; i < byShared.size() && i < kContentCandidates && shared[byShared[i]] > 0; ++i)
+        AddCandidate(candidates, all[byShared[i]]);
+    std::stable_sort(all.begin(), all.end(),
                      [](const Candidate& a, const Candidate& b) { return a.sharedPrefix > b.sharedPrefix; });
-    for (std::size_t i = 0; i < byPrefix.size() && i < kPrefixCandidates && byPrefix[i].sharedPrefix > 0; ++i) {
-        const bool known = std::any_of(candidates.begin(), candidates.end(),
-                                       [&](const Candidate& c) { return c.referenceBack == byPrefix[i].referenceBack; });
-        if (!known) candidates.push_back(byPrefix[i]);
-    }
+    for (std::size_t i = 0; i < all.size() && i < kPrefixCandidates && all[i].sharedPrefix > 0; ++i)
+        AddCandidate(candidates, all[i]);
     if (candidates.empty()) return {};
     std::size_t longestPrefix = 0;
     for (const Candidate& c : candidates) longestPrefix = std::max(longestPrefix, c.sharedPrefix);
     const std::size_t end = std::min(contents.size(), longestPrefix + kTrialLength);
-    const int trialEffort = std::min(effort, kTrialEffort);
+    const int trialEffort = std::min(effort_, kTrialEffort);
     Candidate best{0, 0};
-    std::size_t bestSize = TrialSize(written, best, contents, end, trialEffort);
+    double bestSize = TrialSize(written, best, contents, end, trialEffort);
     for (const Candidate& c : candidates) {
-        const std::size_t size = TrialSize(written, c, contents, end, trialEffort);
+        const double size = TrialSize(written, c, contents, end, trialEffort);
         if (size < bestSize) best = c, bestSize = size;
     }
     return {best.referenceBack, static_cast<std::uint32_t>(best.sharedPrefix)};

@@ -1,21 +1,33 @@
 // Which earlier file a file should start from: the one whose shared prefix and window
-// preset make the file's compressed data smallest.
+// preset make the file's compressed data smallest. A few candidates are tried by
+// compressing the file's start against each: those sharing the longest prefix, the
+// newest of the same kind, and those whose preset holds the most of the file's runs.
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "packer/entry_writer.hpp"
+#include "tool/fingerprint_index.hpp"
 
 namespace quorvel::tool {
 
-// What the chooser knows of the files written so far, newest first.
-struct EarlierFile {
-    std::string extension;
-};
+class ReferenceChooser {
+public:
+    explicit ReferenceChooser(int effort) : effort_(effort) {}
 
-EntryReference ChooseReference(const EntryWriter& written, const std::vector<EarlierFile>& earlier,
-                               std::span<const std::uint8_t> contents, const std::string& extension, int effort);
+    // The reference for the next file entry, among the files `written` holds.
+    EntryReference Choose(const EntryWriter& written, std::span<const std::uint8_t> contents,
+                          const std::string& extension) const;
+    // Records the file entry just written.
+    void Remember(std::span<const std::uint8_t> contents, const std::string& extension);
+
+private:
+    int effort_;
+    std::deque<std::string> extensions_;  // newest first, at most 255
+    FingerprintIndex index_;
+};
 
 }  // namespace quorvel::tool
