@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <fstream>
 #include <iostream>
 #include <iterator>
