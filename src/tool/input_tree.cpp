@@ -132,9 +132,7 @@ std::string ExtensionOf(const std::string& storedName) {
 
 void OrderForArchive(std::vector<InputEntry>& entries) {
     auto key = [](const InputEntry& e) {
-        const std::string name = e.storedName.substr(e.storedName.rfind('\\') + 1);
-        return std::make_tuple(!e.isFolder, e.isFolder ? "" : ExtensionOf(e.storedName), e.isFolder ? "" : name,
-                               e.storedName);
+        return std::make_tuple(!e.isFolder, e.isFolder ? "" : ExtensionOf(e.storedName), e.storedName);
     };
     std::stable_sort(entries.begin(), entries.end(),
                      [&](const InputEntry& a, const InputEntry& b) { return key(a) < key(b); });

@@ -26,9 +26,10 @@ std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths,
                                       const std::optional<std::filesystem::path>& baseFolder,
                                       const WarningSink& warn);
 
-// Folders first, outer before inner; then files grouped by extension so that similar files
-// stand near each other, then by name. Byte-wise comparisons only: the same inputs always
-// give the same order.
+// Folders first, outer before inner; then files grouped by extension and, within that, by
+// stored name, so that the files of one folder, which tend to be alike, stand together
+// within reach of each other's references. Byte-wise comparisons only: the same inputs
+// always give the same order.
 void OrderForArchive(std::vector<InputEntry>& entries);
 
 // The lower-cased extension of a stored name's last part, without the period.
