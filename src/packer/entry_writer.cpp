@@ -61,11 +61,15 @@ void EntryWriter::AddFolder(const std::string& name) { PutName(name + "\\."); }
 
 void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
 
-void EntryWriter::AddFile(const std::string& name, const EntryTimes& times,
-                          std::span<const std::uint8_t> contents, EntryReference reference) {
+void PreparedFile::Compress(int effort) {
+    entry.compressedData =
+        CompressFileData(preset, std::span<const std::uint8_t>(contents).subspan(entry.reference.sharedPrefixLength), effort);
+}
+
+PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes& times,
+                                      std::vector<std::uint8_t> contents, EntryReference reference) {
     if (contents.size() > 0x7FFFFFFF) throw std::length_error(name + " is 2^31 bytes or more");
-    RawFileEntry entry{name, times, static_cast<std::uint32_t>(contents.size()), reference, {}};
-    std::span<const std::uint8_t> preset;
+    PreparedFile file{RawFileEntry{name, times, static_cast<std::uint32_t>(contents.size()), reference, {}}, {}, {}};
     if (reference.referenceBack != 0) {
         const std::span<const std::uint8_t> referenced = History(reference.referenceBack);
         const std::size_t prefix = reference.sharedPrefixLength;
@@ -74,16 +78,34 @@ void EntryWriter::AddFile(const std::string& name, const EntryTimes& times,
             throw std::invalid_argument(name + ": the shared prefix is not shared");
         const WindowPreset window = ComputeWindowPreset(static_cast<std::int32_t>(referenced.size()),
                                                         static_cast<std::int32_t>(prefix));
-        preset = referenced.subspan(static_cast<std::size_t>(window.PresetStart),
-                                    static_cast<std::size_t>(window.PresetLength));
+        const auto preset = referenced.subspan(static_cast<std::size_t>(window.PresetStart),
+                                               static_cast<std::size_t>(window.PresetLength));
+        file.preset.assign(preset.begin(), preset.end());
     } else if (reference.sharedPrefixLength != 0) {
         throw std::invalid_argument(name + ": a shared prefix needs a referenced file");
     }
-    entry.compressedData = CompressFileData(preset, contents.subspan(reference.sharedPrefixLength), effort_);
-    AddRawFile(entry, contents);
+    Remember(contents);
+    file.contents = std::move(contents);
+    return file;
+}
+
+void EntryWriter::AddPreparedFile(const PreparedFile& file) {
+    PutFileRecord(file.entry);
+}
+
+void EntryWriter::AddFile(const std::string& name, const EntryTimes& times,
+                          std::span<const std::uint8_t> contents, EntryReference reference) {
+    PreparedFile file = PrepareFile(name, times, {contents.begin(), contents.end()}, reference);
+    file.Compress(effort_);
+    AddPreparedFile(file);
 }
 
 void EntryWriter::AddRawFile(const RawFileEntry& entry, std::span<const std::uint8_t> contents) {
+    PutFileRecord(entry);
+    Remember(contents);
+}
+
+void EntryWriter::PutFileRecord(const RawFileEntry& entry) {
     PutName(entry.name);
     PutLittleEndian(entry.times.creation, 8);
     PutLittleEndian(entry.times.lastAccess, 8);
@@ -92,7 +114,6 @@ void EntryWriter::AddRawFile(const RawFileEntry& entry, std::span<const std::uin
     payload_.push_back(static_cast<std::uint8_t>(entry.reference.referenceBack));
     if (entry.reference.referenceBack != 0) PutLittleEndian(entry.reference.sharedPrefixLength, 2);
     payload_.insert(payload_.end(), entry.compressedData.begin(), entry.compressedData.end());
-    Remember(contents);
 }
 
 }  // namespace quorvel

@@ -36,6 +36,17 @@ struct RawFileEntry {
     std::vector<std::uint8_t> compressedData;
 };
 
+// A file entry ready to be compressed: its record's fields, its contents and the window
+// preset its data starts from. Compressing needs nothing else, so it can run apart from
+// the writer, on another thread, while later files are prepared.
+struct PreparedFile {
+    RawFileEntry entry;  // compressedData empty until Compress
+    std::vector<std::uint8_t> contents;
+    std::vector<std::uint8_t> preset;
+
+    void Compress(int effort);
+};
+
 class EntryWriter {
 public:
     explicit EntryWriter(int effort = 6) : effort_(effort) {}
@@ -45,6 +56,12 @@ public:
     // A file entry whose contents are compressed here, starting from the referenced file.
     void AddFile(const std::string& name, const EntryTimes& times, std::span<const std::uint8_t> contents,
                  EntryReference reference = {});
+    // The same in two steps: the file is checked and takes its place in the history ring
+    // at once, so later files can refer to it, and is written once compressed, after every
+    // entry added before it.
+    PreparedFile PrepareFile(const std::string& name, const EntryTimes& times, std::vector<std::uint8_t> contents,
+                             EntryReference reference);
+    void AddPreparedFile(const PreparedFile& file);
     // A file entry exactly as given; the ring model follows only when contents are given.
     void AddRawFile(const RawFileEntry& entry, std::span<const std::uint8_t> contents = {});
     // A name written as stored, with nothing behind it.
@@ -60,6 +77,7 @@ public:
 private:
     void PutName(const std::string& name);
     void PutLittleEndian(std::uint64_t value, int bytes);
+    void PutFileRecord(const RawFileEntry& entry);
     void Remember(std::span<const std::uint8_t> contents);
 
     int effort_;
