@@ -23,6 +23,7 @@
 #include "tool/input_tree.hpp"
 #include "tool/output_file.hpp"
 #include "tool/password_prompt.hpp"
+#include "tool/payload_pipeline.hpp"
 #include "tool/reference_choice.hpp"
 #include "tool/tool_error.hpp"
 
@@ -239,27 +240,28 @@ int RunPack(const PackOptions& options) {
     EntryWriter writer(options.effort);
     ReferenceChooser chooser(options.effort);
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
-    std::uint64_t bytesIn = 0;
+    PayloadPipeline pipeline(writer, options.effort, [&](std::vector<std::uint8_t> payload) {
+        blocks.Append(payload);
+        progress.Update(pipeline.EntriesWritten(), entries.size(), pipeline.BytesWritten(), output.Size(), false);
+    });
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const InputEntry& entry = entries[i];
         if (entry.isFolder) {
-            writer.AddFolder(names[i]);
-        } else {
-            const std::vector<std::uint8_t> contents = ReadContents(entry.source);
-            const std::string extension = ExtensionOf(entry.storedName);
-            const EntryReference reference = chooser.Choose(writer, contents, extension);
-            writer.AddFile(names[i], ReadFileTimes(entry.source), contents, reference);
-            chooser.Remember(contents, extension);
-            bytesIn += contents.size();
+            pipeline.AddFolder(names[i]);
+            continue;
         }
-        blocks.Append(writer.TakePayload());
-        progress.Update(i + 1, entries.size(), bytesIn, output.Size(), false);
+        std::vector<std::uint8_t> contents = ReadContents(entry.source);
+        const std::string extension = ExtensionOf(entry.storedName);
+        const EntryReference reference = chooser.Choose(writer, contents, extension);
+        chooser.Remember(contents, extension);
+        pipeline.AddFile(writer.PrepareFile(names[i], ReadFileTimes(entry.source), std::move(contents), reference));
     }
+    pipeline.Finish();
     blocks.Finish();
     PatchTotalSize(header, output.Size());
     output.WriteAt(stub.size(), std::span<const std::uint8_t>(header).first(4));
     output.Commit();
-    progress.Update(entries.size(), entries.size(), bytesIn, output.Size(), true);
+    progress.Update(entries.size(), entries.size(), pipeline.BytesWritten(), output.Size(), true);
     return kExitSuccess;
 }
 
