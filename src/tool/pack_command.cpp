@@ -49,7 +49,8 @@ const char kPackUsage[] =
     "  --password-file FILE   scramble with the first line of FILE\n"
     "  --codepage N           the code page of the Expander's users: 932, 936, 949, 950 or\n"
     "                         1252 (default); names, comment and command are converted\n"
-    "  -1 .. -9               compression effort: -1 fastest, -9 smallest (default -6)\n"
+    "  -1 .. -9               compression effort: -1 fastest, -9 smallest (default -6);\n"
+    "                         from -4 on, each literal and match is chosen by its cost in bits\n"
     "  -q                     no progress line\n"
     "  --help                 this text\n";
 
