@@ -23,6 +23,9 @@ ItemPrices::ItemPrices(std::span<const Item> roughParse) {
         ++symbols[spelt.symbol];
         if (spelt.isMatch) ++distances[spelt.distanceSymbol];
     }
+    // The rough parse takes no match of two bytes, which would leave them priced out for
+    // good; they are given half the share of matches of three.
+    symbols[kMinMatchLength + kMatchSymbolBias] = symbols[kMinMatchLength + 1 + kMatchSymbolBias] / 2;
     SharePrices(symbols, longRun_.symbol);
     SharePrices(distances, longRun_.distance);
 }

@@ -137,11 +137,25 @@ TEST(ItemPricesTest, FirstCodesAndAnEvenRoughParseCostNineBitsASymbol) {
     const std::uint32_t nine = 9 * kPriceScale;
     EXPECT_EQ(prices.Literal(0), nine);
     EXPECT_EQ(prices.Literal(255), nine);
-    EXPECT_EQ(prices.Length(2), nine);
     EXPECT_EQ(prices.Length(256), nine);
     EXPECT_EQ(prices.Length(300), nine + 12 * kPriceScale);
     EXPECT_EQ(prices.Distance(1), nine + 4 * kPriceScale);
     EXPECT_EQ(prices.Distance(8192), nine + 4 * kPriceScale);
+}
+
+// The rough parse never takes a match of two bytes; they must still be priced near matches
+// of three, not as a symbol never seen, or the parse would never start taking them.
+TEST(ItemPricesTest, MatchesOfTwoAreNotPricedOut) {
+    std::vector<Item> rough;
+    for (int i = 0; i < 1000; ++i) {
+        rough.push_back(LiteralItem('a'));
+        rough.push_back(MatchItem(3, 1));
+    }
+    ItemPrices prices(rough);
+    prices.Follow(AdaptiveCodes());
+    EXPECT_GT(prices.Length(2), prices.Length(3));
+    EXPECT_LE(prices.Length(2), prices.Length(3) + kPriceScale);
+    EXPECT_GT(prices.Length(4), prices.Length(2) + 4 * kPriceScale);  // never seen
 }
 
 }  // namespace
