@@ -19,7 +19,8 @@ LazyRules LazyRulesFor(int effort) {
 
 PriceRules PriceRulesFor(int effort) {
     static constexpr PriceRules kRules[] = {
-        {8, 32, 1024}, {16, 64, 2048}, {32, 128, 4096}, {48, 192, 4096}, {64, 256, 4096}, {128, 256, 4096},
+        {8, 32, 1024, 1},  {16, 64, 2048, 1},  {32, 128, 4096, 1},
+        {48, 192, 4096, 1}, {64, 256, 4096, 1}, {64, 256, 4096, 2},
     };
     return kRules[effort - kFirstPricedEffort];
 }
@@ -39,9 +40,15 @@ std::vector<Item> Parse(std::span<const std::uint8_t> preset, std::span<const st
             for (const Item& item : items) encoder->Put(item);
         return items;
     }
-    const std::vector<Item> rough = ParseLazily(bytes, preset.size(), LazyRulesFor(kFirstPricedEffort - 1));
+    std::vector<Item> rough = ParseLazily(bytes, preset.size(), LazyRulesFor(kFirstPricedEffort - 1));
+    const PriceRules rules = PriceRulesFor(effort);
+    // At the top effort, a first priced parse is the rough one of a second.
+    for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
+        ItemEncoder first;
+        rough = ParseByPrice(bytes, preset.size(), rules, rough, first);
+    }
     ItemEncoder scratch;
-    return ParseByPrice(bytes, preset.size(), PriceRulesFor(effort), rough, encoder != nullptr ? *encoder : scratch);
+    return ParseByPrice(bytes, preset.size(), rules, rough, encoder != nullptr ? *encoder : scratch);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Turns data into items, matching up to 8192 bytes back, into the preset window too. Low
 // efforts take the longest match on hash chains, with lazy matching from effort 3; higher
-// ones choose by price in bits under the adaptive trees' codes (price_parse.hpp).
+// ones choose by price in bits under the adaptive trees' codes (price_parse.hpp), searching
+// deeper as effort rises; effort 9 prices twice, the second time from the first one's shares.
 #pragma once
 
 #include <cstdint>

@@ -18,6 +18,7 @@ struct PriceRules {
     std::uint32_t treeDepth;   // tree nodes visited per position
     std::uint32_t niceLength;  // a match this long is taken at once
     std::uint32_t segment;     // positions priced together at most
+    std::uint32_t passes;      // priced parses, each the rough one of the next
 };
 
 // Items for bytes[start, end) when bytes[0, start) is already in the window, each written
