@@ -57,6 +57,12 @@ std::span<const std::uint8_t> EntryWriter::History(std::uint32_t referenceBack) 
     return history_[referenceBack - 1];
 }
 
+std::span<const std::uint8_t> PresetBytes(std::span<const std::uint8_t> history, std::size_t sharedPrefixLength) {
+    const WindowPreset window =
+        ComputeWindowPreset(static_cast<std::int32_t>(history.size()), static_cast<std::int32_t>(sharedPrefixLength));
+    return history.subspan(static_cast<std::size_t>(window.PresetStart), static_cast<std::size_t>(window.PresetLength));
+}
+
 void EntryWriter::AddFolder(const std::string& name) { PutName(name + "\\."); }
 
 void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
@@ -76,10 +82,7 @@ PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes&
         if (prefix > referenced.size() || prefix > contents.size() ||
             !std::equal(referenced.begin(), referenced.begin() + static_cast<std::ptrdiff_t>(prefix), contents.begin()))
             throw std::invalid_argument(name + ": the shared prefix is not shared");
-        const WindowPreset window = ComputeWindowPreset(static_cast<std::int32_t>(referenced.size()),
-                                                        static_cast<std::int32_t>(prefix));
-        const auto preset = referenced.subspan(static_cast<std::size_t>(window.PresetStart),
-                                               static_cast<std::size_t>(window.PresetLength));
+        const auto preset = PresetBytes(referenced, prefix);
         file.preset.assign(preset.begin(), preset.end());
     } else if (reference.sharedPrefixLength != 0) {
         throw std::invalid_argument(name + ": a shared prefix needs a referenced file");

@@ -87,6 +87,10 @@ private:
     std::vector<std::uint8_t> payload_;
 };
 
+// The bytes of a referenced file's history that preload the window of a file sharing its
+// first sharedPrefixLength bytes.
+std::span<const std::uint8_t> PresetBytes(std::span<const std::uint8_t> history, std::size_t sharedPrefixLength);
+
 // The shortest stored form of a name after the previous one: "*", n, the rest, when the
 // names share more than two leading bytes; else the plain name.
 std::vector<std::uint8_t> EncodeEntryName(const std::string& previous, const std::string& name);

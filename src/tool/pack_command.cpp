@@ -92,20 +92,16 @@ std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file) {
 }
 
 std::vector<std::uint8_t> ChooseStub(const std::string& stub) {
-    std::span<const std::uint8_t> bytes;
-    std::vector<std::uint8_t> fromFile;
-    if (stub == "windows") {
-        bytes = WindowsStub();
-    } else if (stub == "native") {
-        bytes = NativeStub();
+    std::vector<std::uint8_t> bytes;
+    if (stub == "windows" || stub == "native") {
+        const std::span<const std::uint8_t> built = stub == "windows" ? WindowsStub() : NativeStub();
+        bytes.assign(built.begin(), built.end());
     } else {
-        const std::string text = ReadWholeFile(stub);
-        fromFile.assign(text.begin(), text.end());
-        bytes = fromFile;
+        bytes = ReadContents(stub);
     }
     if (bytes.size() != static_cast<std::size_t>(StubSize))
         throw ToolError(stub + ": an Expander must be exactly 20480 bytes, not " + std::to_string(bytes.size()));
-    return {bytes.begin(), bytes.end()};
+    return bytes;
 }
 
 // A stored name in the code page, refused when the Expander could not take it back as the

@@ -40,12 +40,7 @@ WindowPreset PresetOf(std::span<const std::uint8_t> history, std::size_t prefix)
 double TrialSize(const EntryWriter& written, const Candidate& c, std::span<const std::uint8_t> contents,
                       std::size_t end, int effort) {
     std::span<const std::uint8_t> preset;
-    if (c.referenceBack != 0) {
-        const auto history = written.History(c.referenceBack);
-        const WindowPreset window = PresetOf(history, c.sharedPrefix);
-        preset = history.subspan(static_cast<std::size_t>(window.PresetStart),
-                                 static_cast<std::size_t>(window.PresetLength));
-    }
+    if (c.referenceBack != 0) preset = PresetBytes(written.History(c.referenceBack), c.sharedPrefix);
     const auto part = contents.subspan(c.sharedPrefix, end - c.sharedPrefix);
     // Each reference costs the two bytes of its prefix length.
     return EstimatedBits(FindItems(preset, part, effort)) / 8 + (c.referenceBack != 0 ? 2 : 0);
