@@ -6,7 +6,7 @@ set(QUORVEL_STUB_SIZE 20480)
 set(QUORVEL_STUB_COMPILE_OPTIONS
   -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
   -ffunction-sections -fno-stack-protector -fno-threadsafe-statics
-  -fomit-frame-pointer -fno-ident -fno-plt -Wall -Wextra)
+  -fomit-frame-pointer -fno-ident -fno-plt)
 
 function(quorvel_add_expander target output_path)
   add_executable(${target} ${QUORVEL_EXPANDER_SOURCES} ${QUORVEL_FORMAT_SOURCES} ${ARGN})
@@ -23,14 +23,21 @@ endfunction()
 function(quorvel_stub_program target output_path size)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${target} PRIVATE ${QUORVEL_STUB_COMPILE_OPTIONS})
+  target_link_libraries(${target} PRIVATE quorvel_warnings)
   # Linked by the C driver, so that no C++ runtime library comes in.
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C OUTPUT_NAME ${target}.linked)
   if(WIN32)
+    # The entry symbol carries a leading underscore on i686 only.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      set(entry _ExpanderStart)
+    else()
+      set(entry ExpanderStart)
+    endif()
     # No -fdata-sections here: on PE it would put zero-filled storage into .data, where it
     # takes room in the file.
     target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
     target_link_options(${target} PRIVATE
-      -nostdlib -nostartfiles -Wl,-e,_ExpanderStart -Wl,--subsystem,console
+      -nostdlib -nostartfiles -Wl,-e,${entry} -Wl,--subsystem,console
       -Wl,--stack,0x500000 -Wl,--gc-sections -s -Wl,--no-insert-timestamp)
     target_link_libraries(${target} PRIVATE kernel32 user32 shell32 msvcrt gcc)
   else()
@@ -42,5 +49,40 @@ function(quorvel_stub_program target output_path size)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/pad-stub.sh $<TARGET_FILE:${target}> ${output_path}
             ${size}
+    BYPRODUCTS ${output_path}
     VERBATIM)
+endfunction()
+
+# quorvel_add_cross_build(TARGET TOOLCHAIN SUFFIX): the Windows Expander and its fault probe,
+# cross-compiled in a build tree of their own into bin/expanderSUFFIX.exe and
+# bin/fault_probeSUFFIX.exe. The sub-build runs only when one of the Expander's sources
+# changed.
+function(quorvel_add_cross_build target toolchain suffix)
+  set(dir "${CMAKE_BINARY_DIR}/${target}")
+  set(outputs "${QUORVEL_BIN_DIR}/expander${suffix}.exe" "${QUORVEL_BIN_DIR}/fault_probe${suffix}.exe")
+  file(GLOB_RECURSE inputs CONFIGURE_DEPENDS
+    "${PROJECT_SOURCE_DIR}/src/driver/*" "${PROJECT_SOURCE_DIR}/src/console/*"
+    "${PROJECT_SOURCE_DIR}/src/platform/*" "${PROJECT_SOURCE_DIR}/src/archive/*"
+    "${PROJECT_SOURCE_DIR}/src/format/*" "${PROJECT_SOURCE_DIR}/src/decoder/*"
+    "${PROJECT_SOURCE_DIR}/src/extract/*")
+  list(APPEND inputs "${PROJECT_SOURCE_DIR}/tests/e2e/fault_probe.cpp"
+    "${PROJECT_SOURCE_DIR}/CMakeLists.txt" "${PROJECT_SOURCE_DIR}/cmake/Sources.cmake"
+    "${PROJECT_SOURCE_DIR}/cmake/Expander.cmake" "${PROJECT_SOURCE_DIR}/cmake/${toolchain}.cmake"
+    "${PROJECT_SOURCE_DIR}/cmake/pad-stub.sh")
+  add_custom_command(
+    OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -S "${PROJECT_SOURCE_DIR}" -B "${dir}" -G "${CMAKE_GENERATOR}"
+            "-DCMAKE_MAKE_PROGRAM=${CMAKE_MAKE_PROGRAM}"
+            "-DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/${toolchain}.cmake"
+            -DCMAKE_BUILD_TYPE=Release -DQUORVEL_STUB_ONLY=ON "-DQUORVEL_STUB_SUFFIX=${suffix}"
+            "-DQUORVEL_WERROR=${QUORVEL_WERROR}" "-DQUORVEL_BIN_DIR=${QUORVEL_BIN_DIR}"
+            --log-level=WARNING
+    COMMAND ${CMAKE_COMMAND} --build "${dir}"
+    # The programs may not have needed relinking; their time stamps say they are current.
+    COMMAND ${CMAKE_COMMAND} -E touch ${outputs}
+    DEPENDS ${inputs}
+    COMMENT "Cross-compiling the Windows Expander (${toolchain})"
+    USES_TERMINAL
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${outputs})
 endfunction()

@@ -1,19 +1,30 @@
 #!/bin/sh
 # Installs what building and testing need when it is missing (Debian, as root): the
-# compilers, GoogleTest, the 32-bit Windows cross compiler, Wine, and zip for benchmarks.
+# compilers, CMake and Ninja, GoogleTest, CLI11 and nlohmann-json, both Windows cross
+# compilers, Wine (32-bit where this machine runs 32-bit programs, 64-bit always), and zip
+# for benchmarks.
 set -eu
+cd "$(dirname "$0")/.."
 
 missing=""
 need() { command -v "$1" >/dev/null 2>&1 || missing="$missing $2"; }
+need_file() { [ -e "$1" ] || missing="$missing $2"; }
 need cmake cmake
+need ninja ninja-build
 need g++ g++
 need i686-w64-mingw32-g++ g++-mingw-w64-i686
-need wine wine
+need x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64
 need zip zip
 need unzip unzip
-[ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
-# The 32-bit Wine loader comes with wine32:i386.
-dpkg -s wine32:i386 >/dev/null 2>&1 || missing="$missing wine32:i386"
+need_file /usr/include/gtest/gtest.h libgtest-dev
+need_file /usr/include/CLI/CLI.hpp libcli11-dev
+need_file /usr/include/nlohmann/json.hpp nlohmann-json3-dev
+need_file /usr/lib/wine/wine64 wine64
+need wine wine
+# The 32-bit Wine loader comes with wine32:i386, useful only where 32-bit programs run.
+runs_32bit=no
+scripts/probe-32bit.sh >/dev/null && runs_32bit=yes
+[ $runs_32bit = no ] || dpkg -s wine32:i386 >/dev/null 2>&1 || missing="$missing wine32:i386"
 # Wine takes its ANSI code page from an installed locale; tests of double-byte names run
 # under ja_JP.UTF-8.
 has_japanese_locale() { locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; }

@@ -19,9 +19,8 @@ class InternalFault : public ::testing::TestWithParam<std::tuple<Build, Fault>> 
 TEST_P(InternalFault, IsReportedWithItsNumberAndAddress) {
     const auto& [build, fault] = GetParam();
     TempFolder folder;
-    const std::string suffix = build == Build::Windows ? ".exe" : "";
-    const auto probe = folder / ("probe-" + fault.kind + suffix);
-    WriteBytes(probe, ReadBytes(std::string(QUORVEL_BIN_DIR) + "/fault_probe" + suffix));
+    const auto probe = folder / ("probe-" + fault.kind + (build == Build::Windows ? ".exe" : ""));
+    WriteBytes(probe, ReadBytes(StubProgramPath(build, "fault_probe")));
     const RunResult result = RunSelfExtractor(build, probe, {});
     const std::string number = std::to_string(fault.number);
     EXPECT_TRUE(std::regex_match(result.output,

@@ -89,7 +89,9 @@ TEST_F(PriceParseTest, NeverLargerThanTheLazyParse) {
         const std::size_t lazy = ExpectRoundTrip(data, {}, 3);
         for (int effort = 4; effort <= kMaxEffort; ++effort)
             EXPECT_LE(ExpectRoundTrip(data, {}, effort), lazy) << "size " << data.size() << " effort " << effort;
-        if (data.size() > 10000) EXPECT_LT(ExpectRoundTrip(data, {}, 6), lazy * 99 / 100) << "size " << data.size();
+        if (data.size() > 10000) {
+            EXPECT_LT(ExpectRoundTrip(data, {}, 6), lazy * 99 / 100) << "size " << data.size();
+        }
     }
 }
 

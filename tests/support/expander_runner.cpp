@@ -5,15 +5,45 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 
 namespace quorvel::test {
+namespace {
+
+// How the Windows cases run, as the Wine fixture decided it for this test run.
+struct WindowsRun {
+    bool twin;  // the x86_64 twin under 64-bit Wine, not the shipped i686 build
+    std::string loader;
+    std::string server;
+    std::string prefix;
+};
+
+const WindowsRun& Windows() {
+    static const WindowsRun run = [] {
+        const std::string file = std::string(QUORVEL_WINE_STATE) + "/windows.env";
+        std::ifstream in(file);
+        if (!in) throw std::runtime_error(file + " is missing: the Wine fixture (wine_prefix_start) did not run");
+        std::map<std::string, std::string> values;
+        for (std::string line; std::getline(in, line);)
+            if (const auto equals = line.find('='); equals != std::string::npos)
+                values[line.substr(0, equals)] = line.substr(equals + 1);
+        return WindowsRun{values["variant"] == "x86_64", values["loader"], values["server"], values["prefix"]};
+    }();
+    return run;
+}
+
+}  // namespace
 
 std::string BuildName(Build build) { return build == Build::Native ? "Native" : "Windows"; }
 
-std::vector<std::uint8_t> StubBytes(Build build) {
-    return ReadBytes(build == Build::Native ? QUORVEL_NATIVE_STUB : QUORVEL_WINDOWS_STUB);
+std::string StubProgramPath(Build build, const std::string& stem) {
+    const std::string path = std::string(QUORVEL_STUB_DIR) + "/" + stem;
+    if (build == Build::Native) return path;
+    return path + (Windows().twin ? "64.exe" : ".exe");
 }
+
+std::vector<std::uint8_t> StubBytes(Build build) { return ReadBytes(StubProgramPath(build, "expander")); }
 
 TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
@@ -49,10 +79,13 @@ RunResult RunSelfExtractor(Build build, const std::filesystem::path& file, RunOp
     chmod(file.c_str(), 0755);
     if (options.workingFolder.empty()) options.workingFolder = file.parent_path().string();
     if (build == Build::Native) return RunProgram({file.string()}, options);
-    options.environment.emplace("WINEPREFIX", QUORVEL_WINE_PREFIX);
+    const WindowsRun& windows = Windows();
+    options.environment.emplace("WINEPREFIX", windows.prefix);
+    options.environment.emplace("WINESERVER", windows.server);
+    options.environment.emplace("WINELOADER", windows.loader);
     options.environment.emplace("WINEDEBUG", "-all");
     options.environment.emplace("WINEDLLOVERRIDES", "mscoree,mshtml=");
-    return RunProgram({"wine", file.string()}, options);
+    return RunProgram({windows.loader, file.string()}, options);
 }
 
 RunResult RunArchive(Build build, const TempFolder& folder, std::span<const std::uint8_t> archive,

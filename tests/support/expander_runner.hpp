@@ -15,6 +15,9 @@ namespace quorvel::test {
 enum class Build { Native, Windows };
 
 std::string BuildName(Build build);
+// A program built like the Expander ("expander", "fault_probe") for a build. For Windows,
+// the one this test run executes: the shipped i686 file or its x86_64 twin.
+std::string StubProgramPath(Build build, const std::string& stem);
 // The padded Expander program of a build.
 std::vector<std::uint8_t> StubBytes(Build build);
 
