@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
 
 #include "archive/archive_format.hpp"
 #include "archive/crc16.hpp"
@@ -24,6 +25,7 @@
 #include "tool/output_file.hpp"
 #include "tool/password_prompt.hpp"
 #include "tool/payload_pipeline.hpp"
+#include "tool/portable_names.hpp"
 #include "tool/reference_choice.hpp"
 #include "tool/tool_error.hpp"
 
@@ -49,6 +51,11 @@ const char kPackUsage[] =
     "  --password-file FILE   scramble with the first line of FILE\n"
     "  --codepage N           the code page of the Expander's users: 932, 936, 949, 950 or\n"
     "                         1252 (default); names, comment and command are converted\n"
+    "  --allow-unportable-names\n"
+    "                         for the Windows Expander, only warn about names that Windows\n"
+    "                         cannot create as stored (names equal but for letter case, CON,\n"
+    "                         AUX.TXT, <>:\"|?* and control characters, a final period or\n"
+    "                         blank) instead of refusing them\n"
     "  -1 .. -9               compression effort: -1 fastest, -9 smallest (default -6);\n"
     "                         from -4 on, each literal and match is chosen by its cost in bits\n"
     "  -q                     no progress line\n"
@@ -116,6 +123,42 @@ std::string ArchiveName(const InputEntry& entry, int codePage) {
     return name;
 }
 
+// Whether the archive goes behind the Windows Expander. A stub FILE counts as one when it is
+// a Windows program.
+bool IsWindowsStubChoice(const PackOptions& options, std::span<const std::uint8_t> stub) {
+    if (options.stub == "windows") return true;
+    if (options.stub == "native") return false;
+    return stub.size() >= 2 && stub[0] == 'M' && stub[1] == 'Z';
+}
+
+// Refuses names that Windows cannot create as stored, naming each problem's files; with
+// --allow-unportable-names they are only warned about.
+void CheckPortableNames(const std::vector<InputEntry>& entries, const std::vector<std::string>& names,
+                        const PackOptions& options, const WarningSink& warn) {
+    std::vector<std::string> storedNames;
+    std::map<std::string, std::string> sourceOf;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        storedNames.push_back(entries[i].isFolder ? names[i] + "\\." : names[i]);
+        sourceOf[storedNames.back()] = entries[i].source.string();
+    }
+    bool refused = false;
+    for (const NameProblem& problem : FindUnportableNames(storedNames, options.codePage)) {
+        std::string text;
+        for (const std::string& name : problem.names) {
+            const auto source = sourceOf.find(name);  // a folder given only as part of a -C path has none
+            text += (text.empty() ? "" : " and ") + (source != sourceOf.end() ? source->second : name);
+        }
+        text += ": " + problem.message;
+        if (problem.warningOnly || options.allowUnportableNames) {
+            warn(text);
+        } else {
+            std::cerr << "quorvel: " << text << "\n";
+            refused = true;
+        }
+    }
+    if (refused) throw ToolError("Windows cannot create these names as stored; --allow-unportable-names packs them anyway");
+}
+
 class Progress {
 public:
     explicit Progress(bool shown) : shown_(shown) {}
@@ -181,6 +224,8 @@ PackOptions ParsePackOptions(const std::vector<std::string_view>& arguments) {
                 throw UsageError("--codepage takes 932, 936, 949, 950 or 1252, not " + page);
         } else if (int effort = ParseEffort(argument); effort != 0) {
             options.effort = effort;
+        } else if (argument == "--allow-unportable-names") {
+            options.allowUnportableNames = true;
         } else if (argument == "-q") {
             options.quiet = true;
         } else if (argument == "--help" || argument == "-h") {
@@ -224,6 +269,7 @@ int RunPack(const PackOptions& options) {
             throw ToolError(entry.source.string() + ": 2^31 bytes or more cannot be stored");
     }
     const std::vector<std::uint8_t> stub = ChooseStub(options.stub);
+    if (IsWindowsStubChoice(options, stub)) CheckPortableNames(entries, names, options, warn);
 
     OutputFile output(options.output);
     output.Write(stub);

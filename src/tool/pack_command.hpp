@@ -20,6 +20,7 @@ struct PackOptions {
     bool askPassword = false;
     std::optional<std::string> passwordFile;
     int codePage = 1252;
+    bool allowUnportableNames = false;  // warn about names Windows cannot create, not refuse
     int effort = kDefaultEffort;
     bool quiet = false;
     bool help = false;

@@ -78,7 +78,7 @@ protected:
 
     // Checks that a failed pack said why and left no output, not even a partial one.
     void ExpectFailure(const RunResult& result, const std::string& message) {
-        EXPECT_NE(result.exitCode, 0);
+        EXPECT_EQ(result.exitCode, 1);
         EXPECT_NE(result.errors.find(message), std::string::npos) << result.errors;
         for (const auto& entry : fs::directory_iterator(work_.path()))
             EXPECT_EQ(entry.path().filename().string().find("sample.sfx"), std::string::npos) << entry.path();
@@ -240,6 +240,52 @@ TEST_F(Pack, ErrorsNameTheProblemAndLeaveNoOutput) {
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_NE(usage.errors.find("no output given"), std::string::npos);
     EXPECT_NE(usage.errors.find("usage: quorvel pack"), std::string::npos);
+}
+
+// Each name Windows cannot create as stored: refused for the Windows Expander (the default,
+// or a stub file that is a Windows program), only warned about with --allow-unportable-names,
+// and not looked at for the native Expander. Names longer than 200 bytes are only warned about.
+TEST_F(Pack, NamesWindowsCannotCreate) {
+    struct Case {
+        std::vector<std::string> files;
+        std::string message;
+        bool warningOnly = false;
+    };
+    const Case cases[] = {
+        {{"nf/xt_CONNMARK.h", "nf/xt_connmark.h"}, "xt_CONNMARK.h and "},
+        {{"Docs", "docs/x"}, "for the same file or folder"},
+        {{"aux.txt"}, "aux.txt: Windows reserves this name for a device"},
+        {{"q?.txt"}, "q?.txt: holds the character '?'"},
+        {{"bell\x07"}, "holds the control byte 0x07"},
+        {{"dot."}, "dot.: ends in a period"},
+        {{"blank "}, "blank : ends in a blank"},
+        {{std::string(210, 'n')}, "longer than 200 bytes", true},
+    };
+    const std::string out = Output().string();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].message);
+        const std::string root = Input("names" + std::to_string(i)).string();
+        for (const std::string& file : cases[i].files) WriteFile(root + "/" + file, ToBytes("x"));
+        const RunResult windows = Quorvel({"pack", "-q", "-o", out, root});
+        if (cases[i].warningOnly) {
+            EXPECT_EQ(windows.exitCode, 0);
+            EXPECT_NE(windows.errors.find(cases[i].message), std::string::npos) << windows.errors;
+        } else {
+            ExpectFailure(windows, cases[i].message);
+            EXPECT_NE(windows.errors.find("--allow-unportable-names"), std::string::npos);
+        }
+        const RunResult allowed = Quorvel({"pack", "-q", "--allow-unportable-names", "-o", out, root});
+        EXPECT_EQ(allowed.exitCode, 0);
+        EXPECT_NE(allowed.errors.find("warning: "), std::string::npos) << allowed.errors;
+        EXPECT_NE(allowed.errors.find(cases[i].message), std::string::npos) << allowed.errors;
+        const RunResult native = Quorvel({"pack", "-q", "--stub", "native", "-o", out, root});
+        EXPECT_EQ(native.exitCode, 0);
+        EXPECT_EQ(native.errors, "");
+        fs::remove(Output());
+    }
+    ExpectFailure(Quorvel({"pack", "--stub", std::string(QUORVEL_BIN_DIR) + "/expander.exe", "-o", out,
+                           Input("names0").string()}),
+                  "xt_CONNMARK.h and ");
 }
 
 TEST_F(Pack, HelpAndVersion) {
