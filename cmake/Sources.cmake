@@ -2,9 +2,9 @@
 
 # Platform-free format code, shared by the Expander, the packer and the tools.
 set(QUORVEL_FORMAT_SOURCES
-  src/decoder/code_tree.cpp
+  src/format/code_tree.cpp
   src/decoder/sliding_window.cpp
-  src/decoder/window_preset.cpp
+  src/format/window_preset.cpp
 )
 
 # The Expander proper, without its platform layer.

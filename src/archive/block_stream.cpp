@@ -1,7 +1,7 @@
 #include "archive/block_stream.hpp"
 
 #include "archive/archive_state.hpp"
-#include "archive/crc16.hpp"
+#include "format/crc16.hpp"
 #include "console/console.hpp"
 
 namespace quorvel {

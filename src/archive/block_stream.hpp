@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "archive/archive_format.hpp"
+#include "format/archive_format.hpp"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
 // Opening the archive carried behind the Expander's own executable: the banner, the length
 // checks, the header fields, the comment and the password question.
-#include "archive/archive_format.hpp"
+#include "format/archive_format.hpp"
 #include "archive/archive_state.hpp"
 #include "archive/block_stream.hpp"
 #include "console/console.hpp"
@@ -67,7 +67,7 @@ void ReadPasswordFields() {
     KeyIndex = 1;
     std::uint16_t stored = ReadHeaderByte();
     stored |= static_cast<std::uint16_t>(ReadHeaderByte() << 8);
-    PasswordCheck = static_cast<std::uint16_t>(stored ^ (flag * 0x0101u));
+    PasswordCheck = static_cast<std::uint16_t>(stored ^ PasswordCheckMask(flag));
 }
 
 }  // namespace

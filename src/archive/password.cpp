@@ -1,7 +1,7 @@
 // The password question: three tries, each answer tested by its Crc16 against the check
 // stored in the header. The accepted answer is the descrambling key.
 #include "archive/archive_state.hpp"
-#include "archive/crc16.hpp"
+#include "format/crc16.hpp"
 #include "console/console.hpp"
 #include "console/messages.hpp"
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 
 #include "decoder/bit_reader.hpp"
-#include "decoder/code_tree.hpp"
+#include "format/code_tree.hpp"
 #include "decoder/decode_symbol.hpp"
 #include "decoder/decoder_storage.hpp"
-#include "decoder/item_format.hpp"
+#include "format/item_format.hpp"
 #include "decoder/match_copy.hpp"
 #include "decoder/sliding_window.hpp"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "decoder/bit_reader.hpp"
-#include "decoder/code_tree.hpp"
+#include "format/code_tree.hpp"
 
 namespace quorvel {
 

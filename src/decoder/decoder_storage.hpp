@@ -2,8 +2,8 @@
 // places it once, tools allocate it on the heap. Zero-initialised storage is a valid start.
 #pragma once
 
-#include "decoder/code_tree.hpp"
-#include "decoder/history_ring.hpp"
+#include "format/code_tree.hpp"
+#include "format/history_ring.hpp"
 #include "decoder/sliding_window.hpp"
 
 namespace quorvel {

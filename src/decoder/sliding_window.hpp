@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "decoder/decoder_host.hpp"
-#include "decoder/history_ring.hpp"
+#include "format/history_ring.hpp"
 
 namespace quorvel {
 

@@ -10,7 +10,7 @@
 #include "console/messages.hpp"
 #include "decoder/decode_file_data.hpp"
 #include "decoder/decoder_storage.hpp"
-#include "decoder/window_preset.hpp"
+#include "format/window_preset.hpp"
 #include "extract/archive_host.hpp"
 #include "extract/overwrite.hpp"
 #include "extract/paths.hpp"

@@ -1,6 +1,6 @@
 #include "packer/adaptive_codes.hpp"
 
-#include "decoder/item_format.hpp"
+#include "format/item_format.hpp"
 
 namespace quorvel {
 

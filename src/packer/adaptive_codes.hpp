@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "decoder/code_tree.hpp"
+#include "format/code_tree.hpp"
 #include "packer/item.hpp"
 #include "packer/symbol_codes.hpp"
 

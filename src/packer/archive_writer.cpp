@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "archive/archive_format.hpp"
-#include "archive/crc16.hpp"
+#include "format/archive_format.hpp"
+#include "format/crc16.hpp"
 
 namespace quorvel {
 namespace {
@@ -34,7 +34,7 @@ std::vector<std::uint8_t> BuildHeader(const ArchiveOptions& options) {
         const auto* key = reinterpret_cast<const std::uint8_t*>(options.password.data());
         const std::uint16_t check = Crc16(key, options.password.size());
         out.push_back(options.passwordFlag);
-        AppendLittleEndian(out, check ^ (options.passwordFlag * 0x0101u), 2);
+        AppendLittleEndian(out, check ^ PasswordCheckMask(options.passwordFlag), 2);
     }
     return out;
 }
@@ -84,7 +84,7 @@ std::vector<std::uint8_t> BuildBlockStream(std::span<const std::uint8_t> payload
 }
 
 void PatchTotalSize(std::span<std::uint8_t> header, std::uint64_t totalSize) {
-    if (totalSize > 0x7FFFFFFF) throw std::length_error("the archive would reach 2^31 bytes");
+    if (totalSize > kSizeLimit) throw std::length_error("the archive would reach 2^31 bytes");
     for (int i = 0; i < 4; ++i) header[i] = static_cast<std::uint8_t>(totalSize >> (8 * i));
 }
 

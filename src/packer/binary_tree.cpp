@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "decoder/item_format.hpp"
+#include "format/item_format.hpp"
 #include "decoder/sliding_window.hpp"
 
 namespace quorvel {

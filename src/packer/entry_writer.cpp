@@ -3,26 +3,26 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "decoder/window_preset.hpp"
+#include "format/archive_format.hpp"
+#include "format/window_preset.hpp"
 #include "packer/compress.hpp"
 
 namespace quorvel {
 namespace {
 
-constexpr std::size_t kHistoryBytes = 16384;
-constexpr std::size_t kHistoryFiles = 255;
-constexpr std::size_t kLongestPrefix = 257;
+constexpr std::size_t kHistoryBytes = kSlotSize;
+constexpr std::size_t kHistoryFiles = kMaxReferenceBack;
 
 }  // namespace
 
 std::vector<std::uint8_t> EncodeEntryName(const std::string& previous, const std::string& name) {
     std::size_t shared = 0;
     while (shared < previous.size() && shared < name.size() && previous[shared] == name[shared]) ++shared;
-    shared = std::min(shared, kLongestPrefix);
+    shared = std::min<std::size_t>(shared, kLongestPrefix);
     std::string stored;
-    if (shared > 2) {
-        stored = {'*', static_cast<char>(shared - 2)};
-    } else if (!name.empty() && name[0] == '*') {
+    if (shared > kMinimumPrefix) {
+        stored = {kPrefixMark, static_cast<char>(shared - kMinimumPrefix)};
+    } else if (!name.empty() && name[0] == kPrefixMark) {
         throw std::invalid_argument("a name starting with '*' cannot be stored after " + previous);
     } else {
         shared = 0;
@@ -63,7 +63,7 @@ std::span<const std::uint8_t> PresetBytes(std::span<const std::uint8_t> history,
     return history.subspan(static_cast<std::size_t>(window.PresetStart), static_cast<std::size_t>(window.PresetLength));
 }
 
-void EntryWriter::AddFolder(const std::string& name) { PutName(name + "\\."); }
+void EntryWriter::AddFolder(const std::string& name) { PutName(name + kFolderSuffix); }
 
 void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
 
@@ -74,7 +74,7 @@ void PreparedFile::Compress(int effort) {
 
 PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes& times,
                                       std::vector<std::uint8_t> contents, EntryReference reference) {
-    if (contents.size() > 0x7FFFFFFF) throw std::length_error(name + " is 2^31 bytes or more");
+    if (contents.size() > kSizeLimit) throw std::length_error(name + " is 2^31 bytes or more");
     PreparedFile file{RawFileEntry{name, times, static_cast<std::uint32_t>(contents.size()), reference, {}}, {}, {}};
     if (reference.referenceBack != 0) {
         const std::span<const std::uint8_t> referenced = History(reference.referenceBack);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "decoder/item_format.hpp"
+#include "format/item_format.hpp"
 #include "decoder/sliding_window.hpp"
 
 namespace quorvel {

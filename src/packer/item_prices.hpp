@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <span>
 
-#include "decoder/item_format.hpp"
+#include "format/item_format.hpp"
 #include "packer/adaptive_codes.hpp"
 #include "packer/item.hpp"
 

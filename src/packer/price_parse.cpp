@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "decoder/item_format.hpp"
+#include "format/item_format.hpp"
 #include "packer/binary_tree.hpp"
 #include "packer/item_prices.hpp"
 

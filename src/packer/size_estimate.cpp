@@ -3,8 +3,8 @@
 #include <array>
 #include <cmath>
 
-#include "decoder/code_tree.hpp"
-#include "decoder/item_format.hpp"
+#include "format/code_tree.hpp"
+#include "format/item_format.hpp"
 #include "packer/adaptive_codes.hpp"
 
 namespace quorvel {

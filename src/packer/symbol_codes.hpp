@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "decoder/code_tree.hpp"
+#include "format/code_tree.hpp"
 
 namespace quorvel {
 

@@ -14,8 +14,8 @@
 #include <iterator>
 #include <map>
 
-#include "archive/archive_format.hpp"
-#include "archive/crc16.hpp"
+#include "format/archive_format.hpp"
+#include "format/crc16.hpp"
 #include "packer/archive_writer.hpp"
 #include "packer/entry_writer.hpp"
 #include "tool/code_page.hpp"

@@ -9,7 +9,7 @@
 namespace quorvel::tool {
 namespace {
 
-constexpr std::string_view kFolderMarker = "\\.";
+constexpr std::string_view kFolderMarker = kFolderSuffix;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // A file or folder the archive makes, by its name without the folder marker.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "format/archive_format.hpp"
+
 namespace quorvel::tool {
 
 enum class NameProblemKind {
@@ -27,7 +29,7 @@ struct NameProblem {
 
 // The limits on a stored name's length in bytes: the Expander cannot create a longer one,
 // and one above the warning length leaves little room for the folder it is extracted into.
-constexpr std::size_t kLongestStoredName = 259;
+constexpr std::size_t kLongestStoredName = kMaxNameLength;
 constexpr std::size_t kLongNameWarning = 200;
 
 // Checks an archive's entry names (in the code page, parts separated by backslashes,

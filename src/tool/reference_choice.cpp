@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "decoder/window_preset.hpp"
+#include "format/archive_format.hpp"
+#include "format/window_preset.hpp"
 #include "packer/match_finder.hpp"
 #include "packer/size_estimate.hpp"
 
@@ -11,8 +12,8 @@ namespace quorvel::tool {
 namespace {
 
 constexpr std::size_t kMaxSharedPrefix = 65535;
-constexpr std::size_t kHistoryBytes = 16384;
-constexpr std::size_t kHistoryFiles = 255;
+constexpr std::size_t kHistoryBytes = kSlotSize;
+constexpr std::size_t kHistoryFiles = kMaxReferenceBack;
 // A preset matters only until the window has moved past it.
 constexpr std::size_t kTrialLength = 8192;
 constexpr std::size_t kPrefixCandidates = 3;

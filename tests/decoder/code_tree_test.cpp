@@ -1,4 +1,4 @@
-#include "decoder/code_tree.hpp"
+#include "format/code_tree.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "decoder/window_preset.hpp"
+#include "format/window_preset.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // with double-byte characters, against both builds.
 #include <gtest/gtest.h>
 
-#include "archive/crc16.hpp"
+#include "format/crc16.hpp"
 #include "support/archive_fixture.hpp"
 
 namespace quorvel::test {

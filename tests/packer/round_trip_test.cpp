@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder/window_preset.hpp"
+#include "format/window_preset.hpp"
 #include "packer/compress.hpp"
 #include "packer/expand_memory.hpp"
 #include "packer/item_encoder.hpp"

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "archive/archive_state.hpp"
-#include "archive/crc16.hpp"
+#include "format/crc16.hpp"
 #include "console/console.hpp"
 #include "packer/archive_writer.hpp"
 

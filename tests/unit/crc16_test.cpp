@@ -1,4 +1,4 @@
-#include "archive/crc16.hpp"
+#include "format/crc16.hpp"
 
 #include <gtest/gtest.h>
 

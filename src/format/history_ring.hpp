@@ -4,10 +4,9 @@
 
 #include <cstdint>
 
-namespace quorvel {
+#include "format/archive_format.hpp"
 
-constexpr std::uint32_t kSlotCount = 256;
-constexpr std::int32_t kSlotSize = 16384;
+namespace quorvel {
 
 struct HistorySlot {
     // min(file size, 16384) of the file that filled the slot.

@@ -1,0 +1,51 @@
+// The front of a self-extracting file: which Expander stands there, and the archive header
+// behind it (total size, comment, run command, password check), with the length checks the
+// Expander makes before it extracts anything.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "reader/byte_source.hpp"
+
+namespace quorvel::reader {
+
+enum class StubKind : std::uint8_t {
+    WindowsI686,    // a 32-bit Windows program
+    WindowsX86_64,  // a 64-bit Windows program
+    NativeX86_64,   // a Linux x86_64 program
+    Unknown,        // 20480 bytes of something else
+};
+
+const char* StubKindName(StubKind kind);
+
+struct ArchiveHeader {
+    StubKind stub = StubKind::Unknown;
+    std::uint64_t fileSize = 0;
+    std::uint32_t totalSize = 0;
+    // Both as stored, in the archive's code page. A comment longer than kMaxHeaderText is
+    // kept in part (commentCut).
+    std::string comment;
+    std::string runCommand;
+    bool commentCut = false;
+    bool runCommandCut = false;
+    std::uint8_t passwordFlag = 0;     // 0: not scrambled
+    std::uint16_t passwordCheck = 0;   // the password's Crc16, unmasked
+    std::uint64_t payloadOffset = 0;   // where the block stream begins
+
+    bool Scrambled() const { return passwordFlag != 0; }
+};
+
+// Texts of the header are kept up to this length; the rest is skipped.
+constexpr std::size_t kMaxHeaderText = 1 << 20;
+
+// Reads and checks the header. Throws ArchiveError: NotAnArchive, BareStub, Smaller, Larger,
+// CutShort.
+ArchiveHeader ReadArchiveHeader(ByteSource& source);
+
+// Whether the password (in the archive's code page) is the one the archive was scrambled
+// with. An empty password never is.
+bool PasswordMatches(const ArchiveHeader& header, std::string_view password);
+
+}  // namespace quorvel::reader

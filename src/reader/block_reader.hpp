@@ -1,0 +1,61 @@
+// The block stream behind the header: blocks of 4096 data bytes, each followed by its
+// Crc16 (high byte first) and, in a scrambled archive, XOR-ed with the password. Blocks are
+// read many at a time, descrambled and checked before any of their bytes is handed out, and
+// their data bytes are kept side by side, so that a reader can borrow long runs of them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "reader/byte_source.hpp"
+
+namespace quorvel::reader {
+
+class BlockReader {
+public:
+    // key: the password in the archive's code page, empty for an archive not scrambled.
+    BlockReader(ByteSource& source, std::uint64_t payloadOffset, std::string key,
+                std::uint32_t blocksPerRead = 256);
+
+    // The next data byte. Throws ArchiveError: CutShort past the last one, BrokenBlock.
+    std::uint8_t NextByte() {
+        if (at_ == data_.size()) Refill();
+        return data_[at_++];
+    }
+    // The data bytes checked and not yet taken; may be empty.
+    std::span<const std::uint8_t> Lendable() const { return {data_.data() + at_, data_.size() - at_}; }
+    void Consume(std::size_t n) { at_ += n; }
+    // Returns the last n bytes taken; they are still in the current run of blocks.
+    void GiveBack(std::size_t n) { at_ -= n; }
+
+    // True when every data byte has been taken and the stream ended in a block that held
+    // data: the point where the Expander's extraction ends.
+    bool AtEnd();
+    // Data bytes taken so far.
+    std::uint64_t Position() const { return dataStart_ + at_; }
+    // Where a data position lies: its block and its offset in the file.
+    std::uint64_t BlockOf(std::uint64_t position) const;
+    std::uint64_t FileOffsetOf(std::uint64_t position) const;
+    // File bytes read so far, counted from the start of the file.
+    std::uint64_t FileBytesRead() const { return payloadOffset_ + rawRead_; }
+
+private:
+    void Refill();
+    void CheckBlock(std::uint8_t* block, std::size_t count, std::uint64_t number);
+
+    ByteSource& source_;
+    std::uint64_t payloadOffset_;
+    std::uint64_t payloadSize_;
+    std::string key_;
+    std::size_t keyIndex_ = 0;
+    std::uint32_t blocksPerRead_;
+    std::vector<std::uint8_t> raw_;
+    std::vector<std::uint8_t> data_;  // the data bytes of the blocks read last
+    std::size_t at_ = 0;
+    std::uint64_t dataStart_ = 0;     // data position of data_[0]
+    std::uint64_t rawRead_ = 0;       // payload bytes read so far
+};
+
+}  // namespace quorvel::reader
