@@ -1,6 +1,6 @@
 #include "archive/block_stream.hpp"
 
-#include "archive/archive_state.hpp"
+#include "archive/open_archive.hpp"
 #include "format/crc16.hpp"
 #include "console/console.hpp"
 

@@ -1,6 +1,6 @@
 // The password question: three tries, each answer tested by its Crc16 against the check
 // stored in the header. The accepted answer is the descrambling key.
-#include "archive/archive_state.hpp"
+#include "archive/open_archive.hpp"
 #include "format/crc16.hpp"
 #include "console/console.hpp"
 #include "console/messages.hpp"

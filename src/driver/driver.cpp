@@ -1,6 +1,6 @@
 // The program: open the archive, extract it, open the run command. Every failure ends the
 // process inside the phase where it happens.
-#include "archive/archive_state.hpp"
+#include "archive/open_archive.hpp"
 #include "console/console.hpp"
 #include "console/messages.hpp"
 #include "extract/extract_entries.hpp"

@@ -4,13 +4,10 @@
 
 #include "format/archive_format.hpp"
 #include "format/crc16.hpp"
+#include "format/little_endian.hpp"
 
 namespace quorvel {
 namespace {
-
-void AppendLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
 
 void AppendHeaderString(std::vector<std::uint8_t>& out, const std::string& text) {
     if (text.find('\0') != std::string::npos)
@@ -25,7 +22,7 @@ std::vector<std::uint8_t> BuildHeader(const ArchiveOptions& options) {
     if (!options.password.empty() && options.passwordFlag == 0)
         throw std::invalid_argument("a scrambled archive needs a non-zero password flag");
     std::vector<std::uint8_t> out;
-    AppendLittleEndian(out, 0, 4);
+    AppendLittleEndian(out, 0, kTotalSizeBytes);
     AppendHeaderString(out, options.comment);
     AppendHeaderString(out, options.runCommand);
     if (options.password.empty()) {

@@ -31,8 +31,6 @@ public:
     void Append(std::span<const std::uint8_t> payload);
     // Writes the last, shorter block. The payload must not be empty.
     void Finish();
-    // Bytes handed to the sink so far.
-    std::uint64_t BytesWritten() const { return written_; }
 
 private:
     void WriteBlock();

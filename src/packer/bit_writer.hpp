@@ -11,7 +11,6 @@ class BitWriter {
 public:
     // Appends the low `count` bits of `bits` (count up to 64), bit 0 first.
     void Put(std::uint64_t bits, std::uint32_t count);
-    std::size_t BitCount() const { return bytes_.size() * 8 + pendingBits_; }
     // The bytes written; a partly filled last byte is completed with zero bits.
     std::vector<std::uint8_t> Finish();
 

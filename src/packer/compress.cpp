@@ -1,7 +1,7 @@
 #include "packer/compress.hpp"
 
 #include "packer/item_encoder.hpp"
-#include "packer/match_finder.hpp"
+#include "packer/parse_by_effort.hpp"
 
 namespace quorvel {
 

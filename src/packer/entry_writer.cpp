@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "format/archive_format.hpp"
+#include "format/little_endian.hpp"
 #include "format/window_preset.hpp"
 #include "packer/compress.hpp"
 
@@ -38,10 +39,6 @@ void EntryWriter::PutName(const std::string& name) {
     const std::vector<std::uint8_t> stored = EncodeEntryName(previousName_, name);
     payload_.insert(payload_.end(), stored.begin(), stored.end());
     previousName_ = name;
-}
-
-void EntryWriter::PutLittleEndian(std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) payload_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 void EntryWriter::Remember(std::span<const std::uint8_t> contents) {
@@ -110,12 +107,13 @@ void EntryWriter::AddRawFile(const RawFileEntry& entry, std::span<const std::uin
 
 void EntryWriter::PutFileRecord(const RawFileEntry& entry) {
     PutName(entry.name);
-    PutLittleEndian(entry.times.creation, 8);
-    PutLittleEndian(entry.times.lastAccess, 8);
-    PutLittleEndian(entry.times.lastWrite, 8);
-    PutLittleEndian(entry.entrySize, 4);
+    AppendLittleEndian(payload_, entry.times.creation, kFileTimeBytes);
+    AppendLittleEndian(payload_, entry.times.lastAccess, kFileTimeBytes);
+    AppendLittleEndian(payload_, entry.times.lastWrite, kFileTimeBytes);
+    AppendLittleEndian(payload_, entry.entrySize, kEntrySizeBytes);
     payload_.push_back(static_cast<std::uint8_t>(entry.reference.referenceBack));
-    if (entry.reference.referenceBack != 0) PutLittleEndian(entry.reference.sharedPrefixLength, 2);
+    if (entry.reference.referenceBack != 0)
+        AppendLittleEndian(payload_, entry.reference.sharedPrefixLength, kSharedPrefixBytes);
     payload_.insert(payload_.end(), entry.compressedData.begin(), entry.compressedData.end());
 }
 

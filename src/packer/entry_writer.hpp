@@ -76,7 +76,6 @@ public:
 
 private:
     void PutName(const std::string& name);
-    void PutLittleEndian(std::uint64_t value, int bytes);
     void PutFileRecord(const RawFileEntry& entry);
     void Remember(std::span<const std::uint8_t> contents);
 

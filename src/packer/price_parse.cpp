@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "format/item_format.hpp"
-#include "packer/binary_tree.hpp"
+#include "packer/binary_tree_matcher.hpp"
 #include "packer/item_prices.hpp"
 
 namespace quorvel {

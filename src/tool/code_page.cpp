@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "format/code_pages.hpp"
 #include "tool/tool_error.hpp"
 
 namespace quorvel::tool {
@@ -13,16 +14,6 @@ namespace {
 struct IconvCloser {
     void operator()(void* handle) const { iconv_close(static_cast<iconv_t>(handle)); }
 };
-
-bool IsLeadByte(unsigned char byte, int codePage) {
-    switch (codePage) {
-        case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-        case 936:
-        case 949:
-        case 950: return byte >= 0x81 && byte <= 0xFE;
-        default: return false;
-    }
-}
 
 }  // namespace
 
@@ -52,7 +43,7 @@ std::string FromUtf8(std::string_view text, int codePage, const std::string& wha
 }
 
 std::size_t CharacterLength(std::string_view text, std::size_t at, int codePage) {
-    if (IsLeadByte(static_cast<unsigned char>(text[at]), codePage) && at + 1 < text.size()) return 2;
+    if (IsLeadByte(static_cast<unsigned char>(text[at]), static_cast<unsigned>(codePage)) && at + 1 < text.size()) return 2;
     return 1;
 }
 

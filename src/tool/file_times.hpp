@@ -10,7 +10,4 @@ namespace quorvel::tool {
 
 EntryTimes ReadFileTimes(const std::filesystem::path& file);
 
-// Seconds and nanoseconds since 1970 as a FILETIME; times before 1601 become 0.
-std::uint64_t ToFileTime(std::int64_t seconds, std::uint32_t nanoseconds);
-
 }  // namespace quorvel::tool

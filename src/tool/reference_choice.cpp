@@ -5,7 +5,7 @@
 
 #include "format/archive_format.hpp"
 #include "format/window_preset.hpp"
-#include "packer/match_finder.hpp"
+#include "packer/parse_by_effort.hpp"
 #include "packer/size_estimate.hpp"
 
 namespace quorvel::tool {

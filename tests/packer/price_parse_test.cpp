@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "packer/binary_tree.hpp"
+#include "packer/binary_tree_matcher.hpp"
 #include "packer/item_prices.hpp"
-#include "packer/match_finder.hpp"
+#include "packer/parse_by_effort.hpp"
 #include "round_trip_fixture.hpp"
 
 namespace quorvel {

@@ -11,7 +11,7 @@
 #include "packer/compress.hpp"
 #include "packer/expand_memory.hpp"
 #include "packer/item_encoder.hpp"
-#include "packer/match_finder.hpp"
+#include "packer/parse_by_effort.hpp"
 #include "round_trip_fixture.hpp"
 
 namespace quorvel {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "archive/archive_state.hpp"
+#include "archive/open_archive.hpp"
 #include "format/crc16.hpp"
 #include "console/console.hpp"
 #include "packer/archive_writer.hpp"

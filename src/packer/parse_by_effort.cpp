@@ -1,4 +1,4 @@
-#include "packer/match_finder.hpp"
+#include "packer/parse_by_effort.hpp"
 
 #include <algorithm>
 #include <stdexcept>

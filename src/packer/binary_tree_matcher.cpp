@@ -1,4 +1,4 @@
-#include "packer/binary_tree.hpp"
+#include "packer/binary_tree_matcher.hpp"
 
 #include <algorithm>
 #include <limits>
