@@ -24,8 +24,10 @@ struct FileTime {
     std::uint32_t high;
 };
 
-// Attribute bit of a folder, as the directory search reports it.
+// Attribute bits as the directory search reports them: a folder, and a symbolic link,
+// junction or other reparse point (found as itself, never as what it leads to).
 constexpr std::uint32_t kFolderAttribute = 0x10;
+constexpr std::uint32_t kReparsePointAttribute = 0x400;
 
 // Everything the process needs before the first phase runs: fault reporting, the DLL search
 // restriction, the code page.
@@ -35,7 +37,8 @@ void PrepareProcess();
 bool GetOwnPath(char (&path)[261]);
 
 bool OpenForReading(FileObject& file, const char* name);
-// Creates or empties the file, open for reading and writing. Names longer than
+// Creates or empties the file, open for reading and writing. A link or other reparse point
+// at the name is replaced by a new file, never written through. Names longer than
 // kMaxFileName fail; they are never shortened.
 bool CreateForWriting(FileObject& file, const char* name);
 // Reads up to n bytes; delivered gets the count. False only when the system call fails.
