@@ -2,7 +2,6 @@
 // interrupts that remove a partly written output file, and the shell's stand-in.
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -20,38 +19,54 @@ namespace {
 ProcessEndHook EndHook;
 FileObject* GuardedFile;
 std::uintptr_t StackTop;
-std::uintptr_t StackReach;
 alignas(16) char AlternateStack[64 * 1024];
 
-std::uint32_t FaultAddress(void* context) {
+// Where the faulting code was, and its stack pointer.
+struct FaultPlace {
+    std::uintptr_t code;
+    std::uintptr_t stack;
+};
+
+FaultPlace PlaceOf(void* context) {
     [[maybe_unused]] const auto* uc = static_cast<const ucontext_t*>(context);
 #if defined(__x86_64__)
-    return static_cast<std::uint32_t>(uc->uc_mcontext.gregs[REG_RIP]);
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP])};
 #elif defined(__i386__)
-    return static_cast<std::uint32_t>(uc->uc_mcontext.gregs[REG_EIP]);
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_EIP]),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_ESP])};
 #elif defined(__aarch64__)
-    return static_cast<std::uint32_t>(uc->uc_mcontext.pc);
+    return {uc->uc_mcontext.pc, uc->uc_mcontext.sp};
 #else
-    return 0;
+    return {0, 0};
 #endif
 }
 
-bool InStackRegion(const void* address) {
-    const auto at = reinterpret_cast<std::uintptr_t>(address);
-    return at <= StackTop + 4096 && StackTop - at <= StackReach;
+// An exhausted stack faults where the stack was to grow: just under the stack pointer (a
+// call, a push) or inside a frame just set aside above it. Such a frame may reach far past
+// the stack's limit: the extraction's working storage is one frame of about 4.3 MB, whose
+// first touch can land megabytes below the limit, out of reach of any fixed distance from
+// the top. So the guard region runs from the stack's top down to 64 KiB under the faulting
+// stack pointer: an address there faults only where the stack could not grow.
+bool InStackRegion(std::uintptr_t address, std::uintptr_t stackPointer) {
+    constexpr std::uintptr_t kBelowStackPointer = 64 * 1024;
+    return address < StackTop && address + kBelowStackPointer >= stackPointer;
 }
 
-std::uint32_t FaultNumber(const siginfo_t* info) {
+std::uint32_t FaultNumber(const siginfo_t* info, const FaultPlace& place) {
     switch (info->si_signo) {
         case SIGFPE: return info->si_code == FPE_INTOVF ? kFaultOverflow : kFaultDivision;
         case SIGSEGV:
-        case SIGBUS: return InStackRegion(info->si_addr) ? kFaultStack : kFaultAccess;
+        case SIGBUS:
+            return InStackRegion(reinterpret_cast<std::uintptr_t>(info->si_addr), place.stack) ? kFaultStack
+                                                                                                : kFaultAccess;
         default: return kFaultOther;
     }
 }
 
 void OnFault(int, siginfo_t* info, void* context) {
-    ReportInternalFault(FaultNumber(info), FaultAddress(context));
+    const FaultPlace place = PlaceOf(context);
+    ReportInternalFault(FaultNumber(info, place), static_cast<std::uint32_t>(place.code));
 }
 
 // Removes the file being written, then lets the signal end the process as it would have.
@@ -72,10 +87,6 @@ void OnInterrupt(int signal) {
 void InstallFaultHandlers() {
     int marker = 0;
     StackTop = reinterpret_cast<std::uintptr_t>(&marker);
-    rlimit limit{};
-    StackReach = getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
-                     ? limit.rlim_cur + 65536
-                     : std::uintptr_t{1} << 30;
     stack_t alternate = {};
     alternate.ss_sp = AlternateStack;
     alternate.ss_size = sizeof AlternateStack;
