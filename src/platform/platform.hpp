@@ -33,7 +33,8 @@ constexpr std::uint32_t kReparsePointAttribute = 0x400;
 // restriction, the code page.
 void PrepareProcess();
 
-// Path of the running executable (up to 260 characters); false on failure.
+// A name that opens the running executable; false on failure. Windows: its path, up to 260
+// characters. POSIX: "/proc/self/exe", whatever the length of the real path.
 bool GetOwnPath(char (&path)[261]);
 
 bool OpenForReading(FileObject& file, const char* name);

@@ -24,9 +24,9 @@ TEST_P(InternalFault, IsReportedWithItsNumberAndAddress) {
     const auto& [build, fault] = GetParam();
     TempFolder folder;
     const std::string suffix = build == Build::Windows ? ".exe" : "";
-    const auto probe = folder / ("probe-" + fault.kind + suffix);
+    const auto probe = folder / ("probe" + suffix);
     WriteBytes(probe, ReadBytes(std::string(QUORVEL_BIN_DIR) + "/fault_probe" + suffix));
-    const RunResult result = RunSelfExtractor(build, probe, {});
+    const RunResult result = RunSelfExtractor(build, probe, {.input = fault.kind});
     const std::string number = std::to_string(fault.number);
     EXPECT_TRUE(std::regex_match(result.output,
                                  std::regex("before the fault\r\nRuntime error " + number + " at [0-9A-F]{8}\r\n")))
