@@ -77,9 +77,13 @@ void ConsoleWrite(const void* bytes, std::uint32_t n);
 // Bytes delivered, 0 at the end of input, -1 on failure.
 std::int32_t ConsoleRead(void* buffer, std::uint32_t n);
 
-// While an output file is open it is registered here, so that an interrupt closes and
-// deletes it before the process ends.
+// While an output file is unfinished it is registered here (nullptr ends the registration),
+// so that an interrupt deletes it before the process ends. Its creation and registration
+// happen between HoldInterrupts and ReleaseInterrupts, where an interrupt waits: it finds
+// either no file or a registered one.
 void GuardOutputFile(FileObject* file);
+void HoldInterrupts();
+void ReleaseInterrupts();
 
 // Ends the process with the exit code. Tests install a hook that leaves by an exception.
 [[noreturn]] void EndProcess(std::uint32_t code);

@@ -409,5 +409,38 @@ TEST_P(Extraction, InterruptRemovesThePartlyWrittenFile) {
     EXPECT_EQ(ReadText(folder / "done.txt"), "done");
 }
 
+// Interrupts at random moments of runs over many files, some large: whatever a run leaves
+// is complete, never an empty or partly written file, under whatever name.
+TEST(NativeInterrupt, LeavesOnlyCompleteFiles) {
+    constexpr int kFiles = 3000;
+    constexpr int kRuns = 300;
+    EntryWriter entries;
+    std::map<std::string, std::string> originals;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string folder = "d" + std::to_string(i % 10);
+        const std::string name = "f" + std::to_string(i);
+        const Bytes contents = WordBytes(i % 60 == 0 ? 200000 : 1 + i % 500, static_cast<std::uint32_t>(i));
+        entries.AddFile(folder + "\\" + name, kTimes, contents);
+        originals[folder + "/" + name] = AsText(contents);
+    }
+    const Bytes archive = Archive(entries);
+    std::mt19937 random(10);
+    int cutShort = 0;  // runs that the interrupt ended with some files written
+    for (int run = 0; run < kRuns; ++run) {
+        TempFolder folder;
+        const auto moment = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 20000);
+        const RunResult result = RunArchive(Build::Native, folder, archive,
+                                            {.interruptWhen = [&] { return std::chrono::steady_clock::now() >= moment; }});
+        const Tree tree = ReadTree(folder);
+        for (const auto& [name, contents] : tree.files) {
+            const auto original = originals.find(name);
+            ASSERT_TRUE(original != originals.end() && original->second == contents)
+                << "run " << run << " left " << name << " with " << contents.size() << " bytes";
+        }
+        if (result.signal == SIGINT && !tree.files.empty() && tree.files.size() < originals.size()) ++cutShort;
+    }
+    EXPECT_GT(cutShort, kRuns / 2);
+}
+
 }  // namespace
 }  // namespace quorvel::test

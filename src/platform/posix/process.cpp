@@ -6,6 +6,8 @@
 #include <ucontext.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdint>
 
 #include "platform/platform.hpp"
@@ -16,8 +18,15 @@ extern char** environ;
 namespace quorvel {
 namespace {
 
+// The output file as the interrupt handler finds it: a flag set while the file is
+// registered, and its system name, converted at registration because the conversion
+// (iconv, getenv) may not run in a handler.
+volatile std::sig_atomic_t OutputGuarded;
+char GuardedSystemName[posix::kSystemNameSize];
+sigset_t Interrupts;
+sigset_t MaskBeforeHold;
+
 ProcessEndHook EndHook;
-FileObject* GuardedFile;
 std::uintptr_t StackTop;
 alignas(16) char AlternateStack[64 * 1024];
 
@@ -69,15 +78,10 @@ void OnFault(int, siginfo_t* info, void* context) {
     ReportInternalFault(FaultNumber(info, place), static_cast<std::uint32_t>(place.code));
 }
 
-// Removes the file being written, then lets the signal end the process as it would have.
+// Removes the unfinished output file, then lets the signal end the process as it would
+// have. Only async-signal-safe calls, on state prepared at registration.
 void OnInterrupt(int signal) {
-    FileObject* file = GuardedFile;
-    if (file != nullptr && file->state != FileState::Closed) {
-        file->state = FileState::Closed;
-        close(static_cast<int>(file->handle));
-        char systemName[posix::kSystemNameSize];
-        if (posix::ToSystemName(file->name, systemName)) unlink(systemName);
-    }
+    if (OutputGuarded != 0) unlink(GuardedSystemName);
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigaction(signal, &action, nullptr);
@@ -98,10 +102,14 @@ void InstallFaultHandlers() {
     for (int signal : faults) sigaction(signal, &action, nullptr);
 }
 
+// A second interrupt waits while the handler runs.
 void InstallInterruptHandlers() {
+    const int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
+    sigemptyset(&Interrupts);
+    for (int signal : interrupts) sigaddset(&Interrupts, signal);
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
-    const int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
+    action.sa_mask = Interrupts;
     for (int signal : interrupts) sigaction(signal, &action, nullptr);
     // A closed output pipe makes writes fail instead of ending the process.
     action.sa_handler = SIG_IGN;
@@ -137,7 +145,18 @@ bool GetOwnPath(char (&path)[261]) {
     return true;
 }
 
-void GuardOutputFile(FileObject* file) { GuardedFile = file; }
+// The flag is cleared before the name changes, and set only once the name is complete.
+void GuardOutputFile(FileObject* file) {
+    OutputGuarded = 0;
+    if (file == nullptr || !posix::ToSystemName(file->name, GuardedSystemName)) return;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    OutputGuarded = 1;
+}
+
+// The release restores the mask the hold found, which may block some of them already.
+void HoldInterrupts() { sigprocmask(SIG_BLOCK, &Interrupts, &MaskBeforeHold); }
+
+void ReleaseInterrupts() { sigprocmask(SIG_SETMASK, &MaskBeforeHold, nullptr); }
 
 // The command is one file name relative to the current folder. An executable regular file
 // is started without arguments; any other existing file goes to xdg-open. Neither is
