@@ -117,10 +117,11 @@ void EndProgram(std::uint32_t code) {
 }
 
 void FatalExit() {
-    GuardOutputFile(nullptr);
     CloseFile(ArchiveFile);
     // Only a file that was still open was being written; a failed close means none was.
+    // It stays registered until it is gone, so that an interrupt meanwhile deletes it too.
     if (CloseFile(OutputFile)) DeleteByName(OutputFile);
+    GuardOutputFile(nullptr);
     WriteText(message::kPressEnter);
     WriteChar(kBell);
     EndLine();

@@ -110,19 +110,25 @@ void ShowProgress(const char* name, bool skipping) {
     FlushOutput();
 }
 
+// Created and registered while interrupts wait, so that an interrupt never leaves the file
+// behind, not even empty.
 void CreateOutputFile(const char* name, const FileEntry& entry) {
-    if (!CreateForWriting(OutputFile, name)) WriteErrorExit();
-    GuardOutputFile(&OutputFile);
+    HoldInterrupts();
+    const bool created = CreateForWriting(OutputFile, name);
+    if (created) GuardOutputFile(&OutputFile);
+    ReleaseInterrupts();
+    if (!created) WriteErrorExit();
     const auto prefixLength = static_cast<std::uint32_t>(entry.sharedPrefixLength);
     if (prefixLength != 0 && !WriteExact(OutputFile, entry.referencedSlot->SlotData, prefixLength))
         WriteErrorExit();
 }
 
+// Once its times are set the file is complete: an interrupt from then on leaves it.
 void FinishOutputFile(const FileEntry& entry) {
     if (!SetTimes(OutputFile, entry.creationTime, entry.lastAccessTime, entry.lastWriteTime))
         WriteErrorExit();
-    if (!CloseFile(OutputFile)) WriteErrorExit();
     GuardOutputFile(nullptr);
+    if (!CloseFile(OutputFile)) WriteErrorExit();
     WriteText(message::kEnd);
     EndLine();
 }

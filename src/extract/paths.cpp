@@ -30,11 +30,14 @@ bool IsParentLike(const char* start, const char* end) {
     EndProgram(2);
 }
 
+// A link or junction, even to a folder, counts as something in the way: a path is never
+// followed through one to a place outside.
 void EnsureFolder(const char* component) {
     const std::int32_t attributes = FindAttributes(component);
     if (attributes < 0) {
         if (!MakeFolder(component)) CannotMakeFolder(component);
-    } else if ((static_cast<std::uint32_t>(attributes) & kFolderAttribute) == 0) {
+    } else if ((static_cast<std::uint32_t>(attributes) & (kFolderAttribute | kReparsePointAttribute)) !=
+               kFolderAttribute) {
         CannotMakeFolder(component);
     }
 }

@@ -24,18 +24,22 @@ struct FileTime {
     std::uint32_t high;
 };
 
-// Attribute bit of a folder, as the directory search reports it.
+// Attribute bits as the directory search reports them: a folder, and a symbolic link,
+// junction or other reparse point (found as itself, never as what it leads to).
 constexpr std::uint32_t kFolderAttribute = 0x10;
+constexpr std::uint32_t kReparsePointAttribute = 0x400;
 
 // Everything the process needs before the first phase runs: fault reporting, the DLL search
 // restriction, the code page.
 void PrepareProcess();
 
-// Path of the running executable (up to 260 characters); false on failure.
+// A name that opens the running executable; false on failure. Windows: its path, up to 260
+// characters. POSIX: "/proc/self/exe", whatever the length of the real path.
 bool GetOwnPath(char (&path)[261]);
 
 bool OpenForReading(FileObject& file, const char* name);
-// Creates or empties the file, open for reading and writing. Names longer than
+// Creates or empties the file, open for reading and writing. A link or other reparse point
+// at the name is replaced by a new file, never written through. Names longer than
 // kMaxFileName fail; they are never shortened.
 bool CreateForWriting(FileObject& file, const char* name);
 // Reads up to n bytes; delivered gets the count. False only when the system call fails.
@@ -73,9 +77,13 @@ void ConsoleWrite(const void* bytes, std::uint32_t n);
 // Bytes delivered, 0 at the end of input, -1 on failure.
 std::int32_t ConsoleRead(void* buffer, std::uint32_t n);
 
-// While an output file is open it is registered here, so that an interrupt closes and
-// deletes it before the process ends.
+// While an output file is unfinished it is registered here (nullptr ends the registration),
+// so that an interrupt deletes it before the process ends. Its creation and registration
+// happen between HoldInterrupts and ReleaseInterrupts, where an interrupt waits: it finds
+// either no file or a registered one.
 void GuardOutputFile(FileObject* file);
+void HoldInterrupts();
+void ReleaseInterrupts();
 
 // Ends the process with the exit code. Tests install a hook that leaves by an exception.
 [[noreturn]] void EndProcess(std::uint32_t code);

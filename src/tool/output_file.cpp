@@ -1,26 +1,78 @@
 #include "tool/output_file.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "tool/tool_error.hpp"
 
 namespace quorvel::tool {
+namespace {
 
-OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)) {
-    std::string pattern = target_.string() + ".partial-XXXXXX";
-    fd_ = mkstemp(pattern.data());
-    if (fd_ < 0) Fail("cannot be written");
-    temporary_ = pattern;
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary file's name while it exists under that name, for the interrupt handler.
+std::atomic<const char*> GuardedTemporary{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+// Removes the temporary file, then lets the signal end the process as it would have. Only
+// async-signal-safe calls.
+void OnInterrupt(int signal) {
+    if (const char* name = GuardedTemporary.load()) unlink(name);
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    raise(signal);
 }
 
+sigset_t InterruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kInterrupts) sigaddset(&set, signal);
+    return set;
+}
+
+// A signal that the tool was started to ignore stays ignored.
+void InstallInterruptHandlers() {
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    action.sa_mask = InterruptSet();
+    for (int signal : kInterrupts) {
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace
+
+// The file is made and registered while interrupts wait in this thread, which creates the
+// output before the worker threads start: an interrupt finds either no file or one it removes.
+OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)) {
+    InstallInterruptHandlers();
+    temporary_ = target_.string() + ".partial-XXXXXX";
+    const sigset_t interrupts = InterruptSet();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
+    fd_ = mkstemp(temporary_.data());
+    const int error = errno;
+    if (fd_ >= 0) GuardedTemporary.store(temporary_.c_str());
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    if (fd_ < 0) Fail("cannot be written");
+}
+
+// Removed before the handler forgets it, so that an interrupt in between finds nothing left.
 OutputFile::~OutputFile() {
     if (fd_ >= 0) close(fd_);
-    if (!committed_ && !temporary_.empty()) unlink(temporary_.c_str());
+    if (!committed_) unlink(temporary_.c_str());
+    GuardedTemporary.store(nullptr);
 }
 
 void OutputFile::Fail(const std::string& what) const {

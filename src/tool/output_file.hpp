@@ -1,10 +1,12 @@
 // The archive being written: a temporary file beside the output, renamed to the output
-// only when everything has been written, and removed otherwise.
+// only when everything has been written, and removed otherwise, also when SIGINT, SIGTERM
+// or SIGHUP ends the tool. One at a time, made before any other thread starts.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 
 namespace quorvel::tool {
 
@@ -25,7 +27,7 @@ private:
     [[noreturn]] void Fail(const std::string& what) const;
 
     std::filesystem::path target_;
-    std::filesystem::path temporary_;
+    std::string temporary_;
     int fd_ = -1;
     std::uint64_t size_ = 0;
     bool committed_ = false;

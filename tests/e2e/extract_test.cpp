@@ -186,6 +186,75 @@ TEST_P(Extraction, FileStandingWhereAFolderIsNeeded) {
     EXPECT_FALSE(std::filesystem::exists(folder_ / "never.txt"));
 }
 
+// A link in the run's folder, with what an entry meets there. Links to folders stand in a
+// path like a file in the way; a link at a file's own name is asked about and, with Y,
+// replaced by a new file. Nothing is written, made or changed in the folder outside.
+struct LinkCase {
+    std::string name;
+    std::string entry;
+    bool folderEntry;
+    std::string input;
+    std::string output;  // after the banner
+    int exitCode;
+    bool replaced;  // the link has become a regular file with the entry's contents
+};
+
+class LinkInTheWay : public ::testing::TestWithParam<std::tuple<Build, LinkCase>> {};
+
+TEST_P(LinkInTheWay, IsNeverFollowed) {
+    const auto& [build, c] = GetParam();
+    TempFolder here;
+    TempFolder outside;
+    WriteBytes(outside / "target.txt", ToBytes("outside"));
+    std::filesystem::create_directory_symlink(outside.path(), here / "out");
+    std::filesystem::create_symlink(outside / "target.txt", here / "file.txt");
+    std::filesystem::create_symlink(outside / "never.txt", here / "dangling.txt");
+    EntryWriter entries;
+    if (c.folderEntry) {
+        entries.AddFolder(c.entry);
+    } else {
+        entries.AddFile(c.entry, kTimes, ToBytes("new"));
+    }
+    const RunResult result = RunArchive(build, here, Archive(entries), {.input = c.input});
+    EXPECT_EQ(result.output, kBanner + c.output);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    const Tree escaped = ReadTree(outside);
+    EXPECT_EQ(escaped.files, (std::map<std::string, std::string>{{"target.txt", "outside"}}));
+    EXPECT_TRUE(escaped.folders.empty());
+    if (c.replaced) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(here / c.entry)));
+        EXPECT_EQ(ReadText(here / c.entry), "new");
+    }
+}
+
+std::string LinkCaseName(const ::testing::TestParamInfo<std::tuple<Build, LinkCase>>& info) {
+    return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothBuilds, LinkInTheWay,
+    ::testing::Combine(::testing::Values(Build::Native, Build::Windows),
+                       ::testing::Values(LinkCase{"FolderLinkInAFilePath", "out\\file.txt", false, "",
+                                                  "expanding : out\\file.txt ... Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"FolderLinkInAFolderEntry", "out\\new", true, "",
+                                                  "Cannot make folder : out\a\r\n", 2})),
+    LinkCaseName);
+
+// Wine shows a link to a file as the file it leads to, and a dangling one not at all: these
+// are the native build's alone.
+INSTANTIATE_TEST_SUITE_P(
+    Native, LinkInTheWay,
+    ::testing::Combine(::testing::Values(Build::Native),
+                       ::testing::Values(LinkCase{"LinkToAFileReplaced", "file.txt", false, "Y\r\n",
+                                                  "file.txt already exists. Overwrite? (Y/N) : \a" +
+                                                      Expanding("file.txt"),
+                                                  0, true},
+                                         LinkCase{"DanglingLinkReplaced", "dangling.txt", false, "Y\r\n",
+                                                  "dangling.txt already exists. Overwrite? (Y/N) : \a" +
+                                                      Expanding("dangling.txt"),
+                                                  0, true})),
+    LinkCaseName);
+
 // A file whose data breaks the format ends the run; the partly written file is removed and
 // the files before it stay.
 TEST_P(Extraction, InvalidMatchesAreBroken) {
@@ -338,6 +407,39 @@ TEST_P(Extraction, InterruptRemovesThePartlyWrittenFile) {
     }
     EXPECT_FALSE(std::filesystem::exists(big));
     EXPECT_EQ(ReadText(folder / "done.txt"), "done");
+}
+
+// Interrupts at random moments of runs over many files, some large: whatever a run leaves
+// is complete, never an empty or partly written file, under whatever name.
+TEST(NativeInterrupt, LeavesOnlyCompleteFiles) {
+    constexpr int kFiles = 3000;
+    constexpr int kRuns = 300;
+    EntryWriter entries;
+    std::map<std::string, std::string> originals;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string folder = "d" + std::to_string(i % 10);
+        const std::string name = "f" + std::to_string(i);
+        const Bytes contents = WordBytes(i % 60 == 0 ? 200000 : 1 + i % 500, static_cast<std::uint32_t>(i));
+        entries.AddFile(folder + "\\" + name, kTimes, contents);
+        originals[folder + "/" + name] = AsText(contents);
+    }
+    const Bytes archive = Archive(entries);
+    std::mt19937 random(10);
+    int cutShort = 0;  // runs that the interrupt ended with some files written
+    for (int run = 0; run < kRuns; ++run) {
+        TempFolder folder;
+        const auto moment = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 20000);
+        const RunResult result = RunArchive(Build::Native, folder, archive,
+                                            {.interruptWhen = [&] { return std::chrono::steady_clock::now() >= moment; }});
+        const Tree tree = ReadTree(folder);
+        for (const auto& [name, contents] : tree.files) {
+            const auto original = originals.find(name);
+            ASSERT_TRUE(original != originals.end() && original->second == contents)
+                << "run " << run << " left " << name << " with " << contents.size() << " bytes";
+        }
+        if (result.signal == SIGINT && !tree.files.empty() && tree.files.size() < originals.size()) ++cutShort;
+    }
+    EXPECT_GT(cutShort, kRuns / 2);
 }
 
 }  // namespace

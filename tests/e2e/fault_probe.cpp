@@ -1,8 +1,6 @@
 // A program built on the Expander's console and platform layers that faults on purpose, so
 // that the internal-fault report can be checked on both systems. The fault is chosen by the
-// program's own file name: ...-access, ...-divide or ...-stack.
-#include <cstring>
-
+// first character of standard input: a (access), d (divide) or s (stack).
 #include "console/console.hpp"
 
 namespace {
@@ -23,13 +21,12 @@ namespace quorvel {
 
 void ProgramMain() {
     PrepareProcess();
-    char path[261];
-    if (!GetOwnPath(path)) EndProgram(1);
+    const char kind = ReadChar();
     WriteText("before the fault");
     EndLine();
-    if (std::strstr(path, "-access") != nullptr) *reinterpret_cast<volatile int*>(Zero + 16) = 1;
-    if (std::strstr(path, "-divide") != nullptr) Zero = 100 / Zero;
-    if (std::strstr(path, "-stack") != nullptr) Zero = Recurse(Zero);
+    if (kind == 'a') *reinterpret_cast<volatile int*>(Zero + 16) = 1;
+    if (kind == 'd') Zero = 100 / Zero;
+    if (kind == 's') Zero = Recurse(Zero);
     EndProgram(3);
 }
 

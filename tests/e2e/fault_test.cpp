@@ -2,9 +2,13 @@
 // after the output buffered so far, on both systems.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <regex>
 
+#include "packer/archive_writer.hpp"
 #include "support/expander_runner.hpp"
+#include "support/payloads.hpp"
 
 namespace quorvel::test {
 namespace {
@@ -19,9 +23,9 @@ class InternalFault : public ::testing::TestWithParam<std::tuple<Build, Fault>> 
 TEST_P(InternalFault, IsReportedWithItsNumberAndAddress) {
     const auto& [build, fault] = GetParam();
     TempFolder folder;
-    const auto probe = folder / ("probe-" + fault.kind + (build == Build::Windows ? ".exe" : ""));
+    const auto probe = folder / (std::string("probe") + (build == Build::Windows ? ".exe" : ""));
     WriteBytes(probe, ReadBytes(StubProgramPath(build, "fault_probe")));
-    const RunResult result = RunSelfExtractor(build, probe, {});
+    const RunResult result = RunSelfExtractor(build, probe, {.input = fault.kind});
     const std::string number = std::to_string(fault.number);
     EXPECT_TRUE(std::regex_match(result.output,
                                  std::regex("before the fault\r\nRuntime error " + number + " at [0-9A-F]{8}\r\n")))
@@ -36,6 +40,22 @@ INSTANTIATE_TEST_SUITE_P(BothBuilds, InternalFault,
                          [](const auto& info) {
                              return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).kind;
                          });
+
+// The extraction's working storage is one frame of about 4.3 MB: on a stack limited to less,
+// its first touch lands far beyond the limit, and is still the stack's.
+TEST(NativeStack, TooSmallForTheWorkingStorageIsAStackFault) {
+    TempFolder folder;
+    const auto sfx = folder / "sfx";
+    std::vector<std::uint8_t> bytes = StubBytes(Build::Native);
+    const std::vector<std::uint8_t> archive = BuildArchive({}, FolderEntries(10));
+    bytes.insert(bytes.end(), archive.begin(), archive.end());
+    WriteBytes(sfx, bytes);
+    chmod(sfx.c_str(), 0755);
+    const RunResult result = RunProgram({"sh", "-c", "ulimit -s 2048 && exec \"$0\"", sfx.string()}, {});
+    EXPECT_TRUE(std::regex_search(result.output, std::regex("\r\nRuntime error 202 at [0-9A-F]{8}\r\n$")))
+        << result.output;
+    EXPECT_EQ(result.exitCode, 202);
+}
 
 }  // namespace
 }  // namespace quorvel::test

@@ -153,5 +153,22 @@ INSTANTIATE_TEST_SUITE_P(BothBuilds, Opening,
                              return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
                          });
 
+// The native build opens itself through its own link: neither a path of 300 bytes and more
+// nor UTF-8 characters in it (which no conversion from the ANSI code page gives back) keep it
+// from its archive.
+TEST(NativeOpening, RunsFromALongPath) {
+    TempFolder folder;
+    std::filesystem::path deep = folder.path();
+    while (deep.string().size() < 300) deep /= "f\xC3\xBCnf-und-zwanzig-Ordner";
+    std::filesystem::create_directories(deep);
+    Bytes bytes = StubBytes(Build::Native);
+    const Bytes archive = Archive({.comment = "found"}, 10);
+    bytes.insert(bytes.end(), archive.begin(), archive.end());
+    WriteBytes(deep / "sfx", bytes);
+    const RunResult result = RunSelfExtractor(Build::Native, deep / "sfx", {.environment = {{"LC_ALL", "C.UTF-8"}}});
+    EXPECT_EQ(result.output, kBanner + "found\r\n");
+    EXPECT_EQ(result.exitCode, 0);
+}
+
 }  // namespace
 }  // namespace quorvel::test

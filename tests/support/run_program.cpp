@@ -89,7 +89,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
         const pid_t ended = waitpid(child, &status, WNOHANG);
         if (ended == child) break;
         if (!interrupted && options.interruptWhen && options.interruptWhen()) {
-            kill(child, SIGINT);
+            kill(child, options.interruptSignal);
             interrupted = true;
         }
         if (std::chrono::steady_clock::now() > deadline) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <map>
 #include <string>
@@ -22,8 +23,9 @@ struct RunOptions {
     std::string workingFolder;                  // empty: the current one
     std::map<std::string, std::string> environment;  // added to or replacing the inherited one
     std::chrono::milliseconds timeout{60000};
-    // Polled while the program runs; once it returns true the program gets SIGINT.
+    // Polled while the program runs; once it returns true the program gets interruptSignal.
     std::function<bool()> interruptWhen;
+    int interruptSignal = SIGINT;
 };
 
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options);

@@ -76,10 +76,15 @@ protected:
         return folder;
     }
 
-    // Checks that a failed pack said why and left no output, not even a partial one.
+    // Checks that a failed pack said why and left no output.
     void ExpectFailure(const RunResult& result, const std::string& message) {
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_NE(result.errors.find(message), std::string::npos) << result.errors;
+        ExpectNoOutput();
+    }
+
+    // Neither the output nor a partial one.
+    void ExpectNoOutput() {
         for (const auto& entry : fs::directory_iterator(work_.path()))
             EXPECT_EQ(entry.path().filename().string().find("sample.sfx"), std::string::npos) << entry.path();
     }
@@ -283,9 +288,24 @@ TEST_F(Pack, NamesWindowsCannotCreate) {
         EXPECT_EQ(native.errors, "");
         fs::remove(Output());
     }
-    ExpectFailure(Quorvel({"pack", "--stub", std::string(QUORVEL_BIN_DIR) + "/expander.exe", "-o", out,
+    ExpectFailure(Quorvel({"pack", "--stub", std::string(QUORVEL_STUB_DIR) + "/expander.exe", "-o", out,
                            Input("names0").string()}),
                   "xt_CONNMARK.h and ");
+}
+
+TEST_F(Pack, InterruptLeavesNoOutput) {
+    WriteFile(Input("big/words.txt"), WordBytes(4 << 20, 4));
+    const auto writing = [&] {
+        for (const auto& entry : fs::directory_iterator(work_.path()))
+            if (entry.path().filename().string().starts_with("sample.sfx.partial-")) return true;
+        return false;
+    };
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const RunResult result = Quorvel({"pack", "-9", "--stub", "native", "-o", Output().string(), Input("big").string()},
+                                         {.interruptWhen = writing, .interruptSignal = signal});
+        EXPECT_EQ(result.signal, signal);
+        ExpectNoOutput();
+    }
 }
 
 TEST_F(Pack, HelpAndVersion) {

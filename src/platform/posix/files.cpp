@@ -23,7 +23,11 @@ bool Open(FileObject& file, const char* name, int flags, FileState state) {
     const std::size_t length = std::strlen(name);
     if (length > kMaxFileName || !posix::ToSystemName(name, systemName)) return false;
     std::memcpy(file.name, name, length + 1);
-    const int fd = open(systemName, flags | O_CLOEXEC, 0666);
+    int fd = open(systemName, flags | O_CLOEXEC, 0666);
+    // O_NOFOLLOW refuses a link at the name (ELOOP). The link is removed, and a new file is
+    // made in its place only if nothing has taken the name meanwhile.
+    if (fd < 0 && (flags & O_NOFOLLOW) != 0 && errno == ELOOP && unlink(systemName) == 0)
+        fd = open(systemName, flags | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     file.handle = fd;
     file.state = state;
@@ -44,7 +48,7 @@ bool OpenForReading(FileObject& file, const char* name) {
 }
 
 bool CreateForWriting(FileObject& file, const char* name) {
-    return Open(file, name, O_RDWR | O_CREAT | O_TRUNC, FileState::ReadWrite);
+    return Open(file, name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, FileState::ReadWrite);
 }
 
 bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered) {
@@ -114,14 +118,15 @@ bool SetTimes(FileObject& file, const FileTime&, const FileTime& lastAccess,
     return futimens(Descriptor(file), times) == 0;
 }
 
-// An exact lookup: no wildcards. A link is found as itself and counts as a folder when it
-// leads to one.
+// An exact lookup: no wildcards. A link is found as itself, a reparse point, wherever it
+// leads; a dangling one is found as well.
 std::int32_t FindAttributes(const char* path) {
+    constexpr std::uint32_t kNormalFile = 0x20;
     char systemName[posix::kSystemNameSize];
     struct stat info;
     if (!posix::ToSystemName(path, systemName) || lstat(systemName, &info) != 0) return -1;
-    const bool folder = stat(systemName, &info) == 0 && S_ISDIR(info.st_mode);
-    return folder ? static_cast<std::int32_t>(kFolderAttribute) : 0x20;
+    if (S_ISLNK(info.st_mode)) return kReparsePointAttribute;
+    return static_cast<std::int32_t>(S_ISDIR(info.st_mode) ? kFolderAttribute : kNormalFile);
 }
 
 bool MakeFolder(const char* path) {

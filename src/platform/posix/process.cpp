@@ -2,11 +2,12 @@
 // interrupts that remove a partly written output file, and the shell's stand-in.
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <ucontext.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdint>
 
 #include "platform/platform.hpp"
@@ -17,52 +18,70 @@ extern char** environ;
 namespace quorvel {
 namespace {
 
+// The output file as the interrupt handler finds it: a flag set while the file is
+// registered, and its system name, converted at registration because the conversion
+// (iconv, getenv) may not run in a handler.
+volatile std::sig_atomic_t OutputGuarded;
+char GuardedSystemName[posix::kSystemNameSize];
+sigset_t Interrupts;
+sigset_t MaskBeforeHold;
+
 ProcessEndHook EndHook;
-FileObject* GuardedFile;
 std::uintptr_t StackTop;
-std::uintptr_t StackReach;
 alignas(16) char AlternateStack[64 * 1024];
 
-std::uint32_t FaultAddress(void* context) {
+// Where the faulting code was, and its stack pointer.
+struct FaultPlace {
+    std::uintptr_t code;
+    std::uintptr_t stack;
+};
+
+FaultPlace PlaceOf(void* context) {
     [[maybe_unused]] const auto* uc = static_cast<const ucontext_t*>(context);
 #if defined(__x86_64__)
-    return static_cast<std::uint32_t>(uc->uc_mcontext.gregs[REG_RIP]);
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_RSP])};
 #elif defined(__i386__)
-    return static_cast<std::uint32_t>(uc->uc_mcontext.gregs[REG_EIP]);
+    return {static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_EIP]),
+            static_cast<std::uintptr_t>(uc->uc_mcontext.gregs[REG_ESP])};
 #elif defined(__aarch64__)
-    return static_cast<std::uint32_t>(uc->uc_mcontext.pc);
+    return {uc->uc_mcontext.pc, uc->uc_mcontext.sp};
 #else
-    return 0;
+    return {0, 0};
 #endif
 }
 
-bool InStackRegion(const void* address) {
-    const auto at = reinterpret_cast<std::uintptr_t>(address);
-    return at <= StackTop + 4096 && StackTop - at <= StackReach;
+// An exhausted stack faults where the stack was to grow: just under the stack pointer (a
+// call, a push) or inside a frame just set aside above it. Such a frame may reach far past
+// the stack's limit: the extraction's working storage is one frame of about 4.3 MB, whose
+// first touch can land megabytes below the limit, out of reach of any fixed distance from
+// the top. So the guard region runs from the stack's top down to 64 KiB under the faulting
+// stack pointer: an address there faults only where the stack could not grow.
+bool InStackRegion(std::uintptr_t address, std::uintptr_t stackPointer) {
+    constexpr std::uintptr_t kBelowStackPointer = 64 * 1024;
+    return address < StackTop && address + kBelowStackPointer >= stackPointer;
 }
 
-std::uint32_t FaultNumber(const siginfo_t* info) {
+std::uint32_t FaultNumber(const siginfo_t* info, const FaultPlace& place) {
     switch (info->si_signo) {
         case SIGFPE: return info->si_code == FPE_INTOVF ? kFaultOverflow : kFaultDivision;
         case SIGSEGV:
-        case SIGBUS: return InStackRegion(info->si_addr) ? kFaultStack : kFaultAccess;
+        case SIGBUS:
+            return InStackRegion(reinterpret_cast<std::uintptr_t>(info->si_addr), place.stack) ? kFaultStack
+                                                                                                : kFaultAccess;
         default: return kFaultOther;
     }
 }
 
 void OnFault(int, siginfo_t* info, void* context) {
-    ReportInternalFault(FaultNumber(info), FaultAddress(context));
+    const FaultPlace place = PlaceOf(context);
+    ReportInternalFault(FaultNumber(info, place), static_cast<std::uint32_t>(place.code));
 }
 
-// Removes the file being written, then lets the signal end the process as it would have.
+// Removes the unfinished output file, then lets the signal end the process as it would
+// have. Only async-signal-safe calls, on state prepared at registration.
 void OnInterrupt(int signal) {
-    FileObject* file = GuardedFile;
-    if (file != nullptr && file->state != FileState::Closed) {
-        file->state = FileState::Closed;
-        close(static_cast<int>(file->handle));
-        char systemName[posix::kSystemNameSize];
-        if (posix::ToSystemName(file->name, systemName)) unlink(systemName);
-    }
+    if (OutputGuarded != 0) unlink(GuardedSystemName);
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigaction(signal, &action, nullptr);
@@ -72,10 +91,6 @@ void OnInterrupt(int signal) {
 void InstallFaultHandlers() {
     int marker = 0;
     StackTop = reinterpret_cast<std::uintptr_t>(&marker);
-    rlimit limit{};
-    StackReach = getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
-                     ? limit.rlim_cur + 65536
-                     : std::uintptr_t{1} << 30;
     stack_t alternate = {};
     alternate.ss_sp = AlternateStack;
     alternate.ss_size = sizeof AlternateStack;
@@ -87,10 +102,14 @@ void InstallFaultHandlers() {
     for (int signal : faults) sigaction(signal, &action, nullptr);
 }
 
+// A second interrupt waits while the handler runs.
 void InstallInterruptHandlers() {
+    const int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
+    sigemptyset(&Interrupts);
+    for (int signal : interrupts) sigaddset(&Interrupts, signal);
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
-    const int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
+    action.sa_mask = Interrupts;
     for (int signal : interrupts) sigaction(signal, &action, nullptr);
     // A closed output pipe makes writes fail instead of ending the process.
     action.sa_handler = SIG_IGN;
@@ -119,14 +138,25 @@ void PrepareProcess() {
     InstallInterruptHandlers();
 }
 
+// The running program's own link opens it, however long or unusual its real path is.
 bool GetOwnPath(char (&path)[261]) {
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0 || n >= static_cast<ssize_t>(sizeof path - 1)) return false;
-    path[n] = 0;
+    constexpr char kOwnExecutable[] = "/proc/self/exe";
+    for (std::size_t i = 0; i < sizeof kOwnExecutable; ++i) path[i] = kOwnExecutable[i];
     return true;
 }
 
-void GuardOutputFile(FileObject* file) { GuardedFile = file; }
+// The flag is cleared before the name changes, and set only once the name is complete.
+void GuardOutputFile(FileObject* file) {
+    OutputGuarded = 0;
+    if (file == nullptr || !posix::ToSystemName(file->name, GuardedSystemName)) return;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    OutputGuarded = 1;
+}
+
+// The release restores the mask the hold found, which may block some of them already.
+void HoldInterrupts() { sigprocmask(SIG_BLOCK, &Interrupts, &MaskBeforeHold); }
+
+void ReleaseInterrupts() { sigprocmask(SIG_SETMASK, &MaskBeforeHold, nullptr); }
 
 // The command is one file name relative to the current folder. An executable regular file
 // is started without arguments; any other existing file goes to xdg-open. Neither is

@@ -33,8 +33,16 @@ bool OpenForReading(FileObject& file, const char* name) {
     return Open(file, name, GENERIC_READ, OPEN_EXISTING, FileState::Reading);
 }
 
+// A link or other reparse point at the name is deleted, not written through; CREATE_NEW
+// then fails if it could not be deleted or something has taken the name meanwhile.
 bool CreateForWriting(FileObject& file, const char* name) {
-    return Open(file, name, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, FileState::ReadWrite);
+    DWORD disposition = CREATE_ALWAYS;
+    const std::int32_t attributes = FindAttributes(name);
+    if (attributes >= 0 && (attributes & kReparsePointAttribute) != 0) {
+        DeleteFileA(name);
+        disposition = CREATE_NEW;
+    }
+    return Open(file, name, GENERIC_READ | GENERIC_WRITE, disposition, FileState::ReadWrite);
 }
 
 bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered) {

@@ -12,6 +12,9 @@ namespace {
 ProcessEndHook EndHook;
 FileObject* volatile GuardedFile;
 HANDLE MainThread;
+// 1 while the main thread creates and registers the output file, or once the interrupt
+// handler has taken it; each waits for the other.
+volatile LONG InterruptsHeld;
 
 // A self-extractor usually sits in a downloads folder beside files it must never load.
 // Looked up at run time, so that systems without the call still start.
@@ -47,19 +50,18 @@ LONG WINAPI OnStackOverflow(EXCEPTION_POINTERS* fault) {
 }
 #endif
 
-// Runs on a thread of its own. The main thread is stopped first, so that it cannot go on
-// writing; the file is closed and deleted, then the process ends the way the default
-// handler would end it.
+// Runs on a thread of its own. It takes the hold and keeps it, so that no output file is
+// created from then on. With a file registered, the main thread is stopped, so that it cannot
+// go on writing; the file is closed (it may be already) and deleted, and the process ends
+// the way the default handler would end it. Otherwise the default handler ends it.
 BOOL WINAPI OnInterrupt(DWORD) {
+    HoldInterrupts();
     FileObject* file = GuardedFile;
-    if (file != nullptr && file->state != FileState::Closed) {
-        SuspendThread(MainThread);
-        file->state = FileState::Closed;
-        CloseHandle(reinterpret_cast<HANDLE>(file->handle));
-        DeleteFileA(file->name);
-        ExitProcess(STATUS_CONTROL_C_EXIT);
-    }
-    return FALSE;
+    if (file == nullptr) return FALSE;
+    SuspendThread(MainThread);
+    CloseHandle(reinterpret_cast<HANDLE>(file->handle));
+    DeleteFileA(file->name);
+    ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 }  // namespace
@@ -77,6 +79,12 @@ void PrepareProcess() {
 }
 
 void GuardOutputFile(FileObject* file) { GuardedFile = file; }
+
+void HoldInterrupts() {
+    while (InterlockedExchange(&InterruptsHeld, 1) != 0) YieldProcessor();
+}
+
+void ReleaseInterrupts() { InterlockedExchange(&InterruptsHeld, 0); }
 
 std::intptr_t OpenWithShell(const char* file) {
     return reinterpret_cast<std::intptr_t>(
