@@ -43,7 +43,7 @@ function(quorvel_stub_program target output_path size)
   else()
     target_compile_options(${target} PRIVATE -fno-pie -fdata-sections)
     target_link_options(${target} PRIVATE
-      -no-pie -Wl,--gc-sections -s -Wl,-z,norelro -Wl,-z,noseparate-code
+      -no-pie -Wl,--gc-sections -s -Wl,-z,norelro -Wl,-z,noseparate-code -Wl,-z,common-page-size=16
       -Wl,--build-id=none -Wl,--hash-style=gnu -Wl,--as-needed)
   endif()
   add_custom_command(TARGET ${target} POST_BUILD

@@ -37,6 +37,10 @@ void SkipLine();
 // "This file is broken.", then FatalExit.
 [[noreturn]] void BrokenFileExit();
 
+// Writes what is buffered, then "Runtime error NNN at XXXXXXXX", and ends the process with
+// the fault's number.
+[[noreturn]] void ReportInternalFault(std::uint32_t number, std::uint32_t address);
+
 // Returns both streams to their unconnected state; tests run many programs in one process.
 void ResetConsole();
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/platform.hpp"
+#include "console/console.hpp"
 
 namespace quorvel {
 

@@ -11,6 +11,7 @@ struct Text {
     std::uint32_t length;
     std::uint32_t capacity;
 
+    std::uint32_t Length() const { return length; }
     void Append(char byte);
     void Clear();
     // Keeps the first n bytes (n at most the length).

@@ -21,7 +21,7 @@ void RunAfter() {
 }  // namespace
 
 void ProgramMain() {
-    PrepareProcess();
+    PrepareProcess(ReportInternalFault);
     OpenArchive();
     ExtractEntries();
     RunAfter();

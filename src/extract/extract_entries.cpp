@@ -3,14 +3,14 @@
 // the files that start from it.
 #include "extract/extract_entries.hpp"
 
-#include <cstring>
-
 #include "archive/block_stream.hpp"
 #include "console/console.hpp"
 #include "console/messages.hpp"
 #include "decoder/decode_file_data.hpp"
 #include "decoder/decoder_storage.hpp"
-#include "format/window_preset.hpp"
+#include "decoder/file_entry.hpp"
+#include "format/entry_names.hpp"
+#include "format/entry_record.hpp"
 #include "extract/archive_host.hpp"
 #include "extract/overwrite.hpp"
 #include "extract/paths.hpp"
@@ -18,51 +18,17 @@
 namespace quorvel {
 namespace {
 
-constexpr char kPrefixMark = 0x2A;
-constexpr int kMinimumPrefix = 2;
-
-struct FileEntry {
-    FileTime creationTime;
-    FileTime lastAccessTime;
-    FileTime lastWriteTime;
-    std::int32_t entrySize;
-    HistorySlot* referencedSlot;
-    std::int32_t sharedPrefixLength;
-    WindowPreset preset;
-    bool skipOutput;
-};
-
 struct RunState {
     Text name;        // the current entry's name, and the previous one for the next entry
     Text folderPath;  // handed to MakeFolders
-    std::uint32_t currentSlot;
-    std::uint32_t filesProcessed;  // file entries so far, counted up to the ring's size
+    RingPosition ring;
 };
 
-std::uint32_t ReadLittleEndian(int bytes) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value |= static_cast<std::uint32_t>(ArchiveByteReader()) << (8 * i);
-    return value;
-}
-
-FileTime ReadFileTime() {
-    const std::uint32_t low = ReadLittleEndian(4);
-    return FileTime{low, ReadLittleEndian(4)};
-}
-
-// A plain name, or "*", a count n and the rest: the first n + 2 bytes of the previous name
-// (all of it if shorter) followed by the rest.
-void ReadEntryName(Text& name) {
-    std::uint8_t byte = ArchiveByteReader();
-    std::uint32_t kept = 0;
-    if (byte == kPrefixMark) {
-        kept = ArchiveByteReader() + kMinimumPrefix;
-        if (kept > name.length) kept = name.length;
-        byte = ArchiveByteReader();
-    }
-    name.Truncate(kept);
-    for (; byte != 0; byte = ArchiveByteReader()) name.Append(static_cast<char>(byte));
-}
+// Record bytes from the block stream; a record that cannot be valid breaks the file.
+struct RecordBytes {
+    std::uint8_t NextByte() { return ArchiveByteReader(); }
+    [[noreturn]] void Fault(RecordFault) { BrokenFileExit(); }
+};
 
 [[noreturn]] void RefuseUnsafeName(const char* name) {
     WriteText(message::kUnsafePath);
@@ -70,31 +36,6 @@ void ReadEntryName(Text& name) {
     WriteChar(kBell);
     EndLine();
     EndProgram(2);
-}
-
-// The fields in front of the compressed data, each checked as soon as it is read: a size
-// of 2^31 or more, a reference to a slot not filled in this run, or a prefix longer than
-// the referenced file or this one, cannot be valid.
-void ReadFileFields(RunState& run, DecoderStorage& storage, FileEntry& entry) {
-    entry.creationTime = ReadFileTime();
-    entry.lastAccessTime = ReadFileTime();
-    entry.lastWriteTime = ReadFileTime();
-    entry.entrySize = static_cast<std::int32_t>(ReadLittleEndian(4));
-    if (entry.entrySize < 0) BrokenFileExit();
-    HistorySlot* slots = storage.History.Slots;
-    slots[run.currentSlot].SlotLength = entry.entrySize < kSlotSize ? entry.entrySize : kSlotSize;
-    const std::uint32_t referenceBack = ArchiveByteReader();
-    if (referenceBack > run.filesProcessed) BrokenFileExit();
-    entry.referencedSlot = &slots[(run.currentSlot + kSlotCount - referenceBack) % kSlotCount];
-    entry.sharedPrefixLength = 0;
-    entry.preset = WindowPreset{0, 0};
-    if (referenceBack != 0) {
-        entry.sharedPrefixLength = static_cast<std::int32_t>(ReadLittleEndian(2));
-        if (entry.sharedPrefixLength > entry.referencedSlot->SlotLength ||
-            entry.sharedPrefixLength > entry.entrySize)
-            BrokenFileExit();
-        entry.preset = ComputeWindowPreset(entry.referencedSlot->SlotLength, entry.sharedPrefixLength);
-    }
 }
 
 void ShowProgress(const char* name, bool skipping) {
@@ -112,7 +53,7 @@ void ShowProgress(const char* name, bool skipping) {
 
 // Created and registered while interrupts wait, so that an interrupt never leaves the file
 // behind, not even empty.
-void CreateOutputFile(const char* name, const FileEntry& entry) {
+void CreateOutputFile(const char* name, const FileFields& entry) {
     HoldInterrupts();
     const bool created = CreateForWriting(OutputFile, name);
     if (created) GuardOutputFile(&OutputFile);
@@ -124,7 +65,7 @@ void CreateOutputFile(const char* name, const FileEntry& entry) {
 }
 
 // Once its times are set the file is complete: an interrupt from then on leaves it.
-void FinishOutputFile(const FileEntry& entry) {
+void FinishOutputFile(const FileFields& entry) {
     if (!SetTimes(OutputFile, entry.creationTime, entry.lastAccessTime, entry.lastWriteTime))
         WriteErrorExit();
     GuardOutputFile(nullptr);
@@ -134,37 +75,31 @@ void FinishOutputFile(const FileEntry& entry) {
 }
 
 void ExtractFile(RunState& run, DecoderStorage& storage) {
-    FileEntry entry;
-    ReadFileFields(run, storage, entry);
+    FileFields entry;
+    RecordBytes record;
+    ReadFileFields(record, storage.History, run.ring, entry);
     const char* name = run.name.CStr();
-    entry.skipOutput = AskOverwrite(name);
-    ShowProgress(name, entry.skipOutput);
+    const bool skipOutput = AskOverwrite(name);
+    ShowProgress(name, skipOutput);
     DirectoryPart(name, run.folderPath);
     MakeFolders(run.folderPath);
-    if (!entry.skipOutput) CreateOutputFile(name, entry);
-
-    HistorySlot& slot = storage.History.Slots[run.currentSlot];
-    const HistorySlot& referenced = *entry.referencedSlot;
-    std::memmove(slot.SlotData, referenced.SlotData, static_cast<std::uint32_t>(entry.sharedPrefixLength));
-    std::memcpy(storage.Window.Bytes, referenced.SlotData + entry.preset.PresetStart,
-                static_cast<std::uint32_t>(entry.preset.PresetLength));
-    StartWindow(storage.Window, entry.preset.PresetLength, entry.sharedPrefixLength, &slot, entry.skipOutput);
+    if (!skipOutput) CreateOutputFile(name, entry);
+    StartFileEntry(storage, entry, run.ring.currentSlot, skipOutput);
 
     ArchiveHost host;
     DecodeFileData(storage, host, entry.entrySize - entry.sharedPrefixLength);
-    if (!entry.skipOutput) {
+    if (!skipOutput) {
         FlushWindow(storage.Window, host);
         FinishOutputFile(entry);
     }
-    run.currentSlot = (run.currentSlot + 1) % kSlotCount;
-    if (run.filesProcessed < kSlotCount) ++run.filesProcessed;
+    run.ring.Advance();
 }
 
 void ExtractEntry(RunState& run, DecoderStorage& storage) {
-    ReadEntryName(run.name);
-    if (run.name.length == 0) BrokenFileExit();
-    if (IsUnsafeName(run.name.CStr())) RefuseUnsafeName(run.name.CStr());
-    if (!IsFolderEntry(run.name)) return ExtractFile(run, storage);
+    RecordBytes record;
+    ReadEntryName(record, run.name);
+    if (IsUnsafeName(run.name.CStr(), NextChar)) RefuseUnsafeName(run.name.CStr());
+    if (!IsFolderEntry(run.name, run.name.bytes)) return ExtractFile(run, storage);
     // The folder's name less its final period, so that it ends in the backslash.
     run.folderPath.Clear();
     for (std::uint32_t i = 0; i + 1 < run.name.length; ++i) run.folderPath.Append(run.name.bytes[i]);

@@ -7,21 +7,6 @@
 namespace quorvel {
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// A component of periods and blanks only, with two periods or more, names a folder above.
-bool IsParentLike(const char* start, const char* end) {
-    int periods = 0;
-    for (const char* at = start; at != end; ++at) {
-        if (*at == '.') {
-            ++periods;
-        } else if (*at != ' ') {
-            return false;
-        }
-    }
-    return periods >= 2;
-}
-
 [[noreturn]] void CannotMakeFolder(const char* component) {
     WriteText(message::kCannotMakeFolder);
     WriteText(component);
@@ -43,23 +28,6 @@ void EnsureFolder(const char* component) {
 }
 
 }  // namespace
-
-bool IsFolderEntry(const Text& name) {
-    return name.length >= 2 && name.bytes[name.length - 2] == '\\' && name.bytes[name.length - 1] == '.';
-}
-
-bool IsUnsafeName(const char* name) {
-    if (IsSeparator(*name)) return true;
-    const char* componentStart = name;
-    for (const char* at = name;; at = NextChar(at)) {
-        if (*at == ':') return true;
-        if (*at == 0 || IsSeparator(*at)) {
-            if (IsParentLike(componentStart, at)) return true;
-            if (*at == 0) return false;
-            componentStart = at + 1;
-        }
-    }
-}
 
 void DirectoryPart(const char* name, Text& folder) {
     const char* lastBackslash = nullptr;

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "format/file_time.hpp"
+
 namespace quorvel {
 
 // Longest name a file object holds, terminator excluded.
@@ -18,20 +20,17 @@ struct FileObject {
     FileState state;
 };
 
-// A FILETIME: 100-nanosecond intervals since 1 January 1601 (UTC).
-struct FileTime {
-    std::uint32_t low;
-    std::uint32_t high;
-};
-
 // Attribute bits as the directory search reports them: a folder, and a symbolic link,
 // junction or other reparse point (found as itself, never as what it leads to).
 constexpr std::uint32_t kFolderAttribute = 0x10;
 constexpr std::uint32_t kReparsePointAttribute = 0x400;
 
-// Everything the process needs before the first phase runs: fault reporting, the DLL search
-// restriction, the code page.
-void PrepareProcess();
+// Reports an internal fault with its number and the code address, and ends the process.
+using FaultReporter = void (*)(std::uint32_t number, std::uint32_t address);
+
+// Everything the process needs before the first phase runs: fault handlers that hand every
+// internal fault to the reporter, interrupt handling, the DLL search restriction.
+void PrepareProcess(FaultReporter reporter);
 
 // A name that opens the running executable; false on failure. Windows: its path, up to 260
 // characters. POSIX: "/proc/self/exe", whatever the length of the real path.
@@ -89,9 +88,6 @@ void ReleaseInterrupts();
 [[noreturn]] void EndProcess(std::uint32_t code);
 using ProcessEndHook = void (*)(std::uint32_t code);
 void SetProcessEndHook(ProcessEndHook hook);
-
-// Called by the platform's fault handler; reports the fault and ends the process.
-[[noreturn]] void ReportInternalFault(std::uint32_t number, std::uint32_t address);
 
 // Internal-fault numbers.
 constexpr std::uint32_t kFaultDivision = 200;

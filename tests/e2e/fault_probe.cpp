@@ -20,7 +20,7 @@ int Recurse(int depth) {
 namespace quorvel {
 
 void ProgramMain() {
-    PrepareProcess();
+    PrepareProcess(ReportInternalFault);
     const char kind = ReadChar();
     WriteText("before the fault");
     EndLine();

@@ -12,8 +12,6 @@
 namespace quorvel {
 namespace {
 
-constexpr std::int64_t kFileTimeUnitsPerSecond = 10000000;
-constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 
 bool IsOpen(const FileObject& file) { return file.state != FileState::Closed; }
 int Descriptor(const FileObject& file) { return static_cast<int>(file.handle); }
@@ -35,10 +33,8 @@ bool Open(FileObject& file, const char* name, int flags, FileState state) {
 }
 
 timespec ToTimespec(const FileTime& time) {
-    const std::uint64_t units = static_cast<std::uint64_t>(time.high) << 32 | time.low;
-    const auto seconds = static_cast<std::int64_t>(units / kFileTimeUnitsPerSecond);
-    const auto rest = static_cast<long>(units % kFileTimeUnitsPerSecond);
-    return timespec{static_cast<time_t>(seconds - kSecondsFrom1601To1970), rest * 100};
+    const UnixTime unix = ToUnixTime(FileTimeValue(time));
+    return timespec{static_cast<time_t>(unix.seconds), static_cast<long>(unix.nanoseconds)};
 }
 
 }  // namespace

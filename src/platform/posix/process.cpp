@@ -27,6 +27,7 @@ sigset_t Interrupts;
 sigset_t MaskBeforeHold;
 
 ProcessEndHook EndHook;
+FaultReporter Reporter;
 std::uintptr_t StackTop;
 alignas(16) char AlternateStack[64 * 1024];
 
@@ -75,7 +76,7 @@ std::uint32_t FaultNumber(const siginfo_t* info, const FaultPlace& place) {
 
 void OnFault(int, siginfo_t* info, void* context) {
     const FaultPlace place = PlaceOf(context);
-    ReportInternalFault(FaultNumber(info, place), static_cast<std::uint32_t>(place.code));
+    Reporter(FaultNumber(info, place), static_cast<std::uint32_t>(place.code));
 }
 
 // Removes the unfinished output file, then lets the signal end the process as it would
@@ -133,7 +134,8 @@ bool Spawn(const char* path, char* const argv[], bool searchPath) {
 
 }  // namespace
 
-void PrepareProcess() {
+void PrepareProcess(FaultReporter reporter) {
+    Reporter = reporter;
     InstallFaultHandlers();
     InstallInterruptHandlers();
 }

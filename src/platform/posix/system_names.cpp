@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "format/code_pages.hpp"
 #include "platform/platform.hpp"
 
 namespace quorvel::posix {
@@ -66,16 +67,6 @@ const LocaleInfo& CurrentLocale() {
     return Locale;
 }
 
-bool IsLeadByte(unsigned char byte) {
-    switch (CurrentLocale().codePage) {
-        case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-        case 936:
-        case 949:
-        case 950: return byte >= 0x81 && byte <= 0xFE;
-        default: return false;
-    }
-}
-
 const char* CodesetName(unsigned codePage) {
     switch (codePage) {
         case 932: return "CP932";
@@ -104,8 +95,6 @@ bool ConvertToUtf8(const char* from, char (&out)[kSystemNameSize]) {
 
 }  // namespace
 
-unsigned AnsiCodePage() { return CurrentLocale().codePage; }
-
 bool ToSystemName(const char* name, char (&out)[kSystemNameSize]) {
     char slashed[kMaxFileName + 1];
     std::size_t n = 0;
@@ -130,9 +119,7 @@ bool ToSystemName(const char* name, char (&out)[kSystemNameSize]) {
 namespace quorvel {
 
 const char* NextChar(const char* text) {
-    if (*text == 0) return text;
-    if (posix::IsLeadByte(static_cast<unsigned char>(*text)) && text[1] != 0) return text + 2;
-    return text + 1;
+    return NextCharIn(text, posix::CurrentLocale().codePage);
 }
 
 }  // namespace quorvel

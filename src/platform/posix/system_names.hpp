@@ -8,9 +8,6 @@ namespace quorvel::posix {
 
 constexpr std::size_t kSystemNameSize = 4096;
 
-// The ANSI code page derived from the locale, as Wine derives it.
-unsigned AnsiCodePage();
-
 // Converts an ANSI name for the file system; false when it is longer than a file object
 // holds or cannot be converted.
 bool ToSystemName(const char* name, char (&out)[kSystemNameSize]);

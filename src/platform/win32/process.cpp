@@ -10,6 +10,7 @@ namespace quorvel {
 namespace {
 
 ProcessEndHook EndHook;
+FaultReporter Reporter;
 FileObject* volatile GuardedFile;
 HANDLE MainThread;
 // 1 while the main thread creates and registers the output file, or once the interrupt
@@ -39,8 +40,9 @@ std::uint32_t FaultNumber(DWORD code) {
 
 LONG WINAPI OnFault(EXCEPTION_POINTERS* fault) {
     const EXCEPTION_RECORD* record = fault->ExceptionRecord;
-    ReportInternalFault(FaultNumber(record->ExceptionCode),
-                        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->ExceptionAddress)));
+    Reporter(FaultNumber(record->ExceptionCode),
+             static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(record->ExceptionAddress)));
+    __builtin_unreachable();
 }
 
 #ifdef _WIN64
@@ -66,7 +68,8 @@ BOOL WINAPI OnInterrupt(DWORD) {
 
 }  // namespace
 
-void PrepareProcess() {
+void PrepareProcess(FaultReporter reporter) {
+    Reporter = reporter;
     RestrictDllSearch();
 #ifdef _WIN64
     // Dispatching a 64-bit exception as far as the unhandled-exception filter takes more
