@@ -16,6 +16,7 @@ set(QUORVEL_EXPANDER_SOURCES
   src/archive/block_stream.cpp
   src/archive/password.cpp
   src/extract/extract_entries.cpp
+  src/extract/decode_entry.cpp
   src/extract/overwrite.cpp
   src/extract/paths.cpp
 )

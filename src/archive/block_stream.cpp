@@ -10,6 +10,7 @@ std::uint8_t BlockBuffer[kBlockSize];
 std::int32_t BlockDataCount;
 std::int32_t StreamPosition;
 bool EndOfArchive;
+std::int32_t BytesLeft;
 
 namespace {
 
@@ -20,14 +21,17 @@ void ReadBlock() {
     std::uint32_t m = 0;
     if (!ReadSome(ArchiveFile, BlockBuffer, kBlockSize, m)) ReadErrorExit();
     const std::int32_t count = static_cast<std::int32_t>(m);
-    std::uint32_t crcRegister = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (Scrambled && i < count - 2) {
-            BlockBuffer[i] ^= static_cast<std::uint8_t>(Password.bytes[KeyIndex - 1]);
-            KeyIndex = KeyIndex == static_cast<std::int32_t>(Password.length) ? 1 : KeyIndex + 1;
+    BytesLeft -= count;
+    if (Scrambled) {
+        std::int32_t key = KeyIndex;
+        for (std::int32_t i = 0; i < count - 2; ++i) {
+            BlockBuffer[i] ^= static_cast<std::uint8_t>(Password.bytes[key - 1]);
+            key = key == static_cast<std::int32_t>(Password.length) ? 1 : key + 1;
         }
-        crcRegister = Crc16UpdateByTable(crcRegister, BlockBuffer[i]);
+        KeyIndex = key;
     }
+    std::uint32_t crcRegister = 0;
+    for (std::int32_t i = 0; i < count; ++i) crcRegister = Crc16UpdateByTable(crcRegister, BlockBuffer[i]);
     if (crcRegister != 0) BrokenFileExit();
     BlockDataCount = count - 2;
 }
@@ -38,7 +42,7 @@ std::uint8_t ArchiveByteReaderSlow() {
     const std::int32_t p = StreamPosition % kBlockDataSize;
     if (p == 0) ReadBlock();
     if (p >= BlockDataCount) ReadErrorExit();
-    if (p == BlockDataCount - 1 && AtEnd(ArchiveFile)) EndOfArchive = true;
+    if (p == BlockDataCount - 1 && BytesLeft <= 0) EndOfArchive = true;
     ++StreamPosition;
     return BlockBuffer[p];
 }

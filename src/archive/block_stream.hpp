@@ -15,6 +15,8 @@ extern std::int32_t BlockDataCount;
 extern std::int32_t StreamPosition;
 // Raised with the last payload byte of the file; never cleared here.
 extern bool EndOfArchive;
+// Bytes of the file behind the last one read; the file ends where it reaches 0.
+extern std::int32_t BytesLeft;
 
 // Reads and checks the next block when the position within the block is 0, ends the
 // program on a damaged block or a request past the end, raises EndOfArchive.

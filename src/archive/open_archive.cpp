@@ -28,6 +28,7 @@ void WriteBanner() {
 std::uint8_t ReadHeaderByte() {
     std::uint8_t byte;
     if (!ReadExact(ArchiveFile, &byte, 1)) ReadErrorExit();
+    --BytesLeft;
     return byte;
 }
 
@@ -89,6 +90,7 @@ void OpenArchive() {
     if (!ReadExact(ArchiveFile, sizeBytes, 4)) ReadErrorExit();
     const auto totalSize = static_cast<std::int32_t>(
         sizeBytes[0] | sizeBytes[1] << 8 | sizeBytes[2] << 16 | static_cast<std::uint32_t>(sizeBytes[3]) << 24);
+    BytesLeft = length - StubSize - 4;
     if (length < totalSize) RefuseLength(message::kSmaller);
     if (length > totalSize) RefuseLength(message::kLarger);
     StreamPosition = 0;

@@ -36,8 +36,7 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     // A local, so that its state stays in registers across the stores into the window.
     BitReader reader;
     StartBits(reader);
-    ResetTree(symbolTree);
-    ResetTree(distanceTree);
+    StartTrees(storage);
 
     const std::uint32_t size = static_cast<std::uint32_t>(remaining);
     const std::uint32_t presetLength = static_cast<std::uint32_t>(window.PresetLength);
@@ -46,10 +45,10 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     std::uint32_t index = static_cast<std::uint32_t>(window.WritePosition - window.WindowBase);
     std::uint32_t producedCount = 0;
     std::uint32_t symbolsDecoded = 0;
-    std::uint32_t rebuildPoint = 0;
+    std::uint32_t rebuildPoint = NextRebuildPoint(0);
     // Distance symbols counted since the distance tree was last built. With unchanged counts
     // a build starts from an order that is already sorted and gives the same tree again.
-    std::uint32_t newDistances = 1;
+    std::uint32_t newDistances = 0;
     do {
         if (symbolsDecoded == rebuildPoint) {
             RebuildTree(symbolTree);

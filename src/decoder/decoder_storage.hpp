@@ -13,6 +13,20 @@ struct DecoderStorage {
     SlidingWindow Window;
     AdaptiveCodeTree SymbolTree;
     AdaptiveCodeTree DistanceTree;
+    // Both trees of every file entry start from counts of 1 in symbol order, so their first
+    // build is always this same tree: built once, on the first file entry, then copied.
+    AdaptiveCodeTree FirstTree;
+    bool FirstTreeBuilt;
 };
+
+inline void StartTrees(DecoderStorage& storage) {
+    if (!storage.FirstTreeBuilt) {
+        ResetTree(storage.FirstTree);
+        RebuildTree(storage.FirstTree);
+        storage.FirstTreeBuilt = true;
+    }
+    storage.SymbolTree = storage.FirstTree;
+    storage.DistanceTree = storage.FirstTree;
+}
 
 }  // namespace quorvel

@@ -6,12 +6,11 @@
 #include "archive/block_stream.hpp"
 #include "console/console.hpp"
 #include "console/messages.hpp"
-#include "decoder/decode_file_data.hpp"
 #include "decoder/decoder_storage.hpp"
 #include "decoder/file_entry.hpp"
 #include "format/entry_names.hpp"
 #include "format/entry_record.hpp"
-#include "extract/archive_host.hpp"
+#include "extract/decode_entry.hpp"
 #include "extract/overwrite.hpp"
 #include "extract/paths.hpp"
 
@@ -86,12 +85,8 @@ void ExtractFile(RunState& run, DecoderStorage& storage) {
     if (!skipOutput) CreateOutputFile(name, entry);
     StartFileEntry(storage, entry, run.ring.currentSlot, skipOutput);
 
-    ArchiveHost host;
-    DecodeFileData(storage, host, entry.entrySize - entry.sharedPrefixLength);
-    if (!skipOutput) {
-        FlushWindow(storage.Window, host);
-        FinishOutputFile(entry);
-    }
+    DecodeEntryData(storage, entry.entrySize - entry.sharedPrefixLength, skipOutput);
+    if (!skipOutput) FinishOutputFile(entry);
     run.ring.Advance();
 }
 
@@ -112,6 +107,7 @@ void ExtractEntries() {
     // Set aside once for the whole run, in this frame: the history ring, the window and the
     // trees (about 4.3 MB; the program reserves a stack large enough for it).
     DecoderStorage storage;
+    storage.FirstTreeBuilt = false;
     RunState run{};
     EndOfArchive = false;
     while (!EndOfArchive) ExtractEntry(run, storage);

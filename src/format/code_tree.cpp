@@ -1,5 +1,7 @@
 #include "format/code_tree.hpp"
 
+#include <cstring>
+
 namespace quorvel {
 
 void ResetTree(AdaptiveCodeTree& tree) {
@@ -11,24 +13,70 @@ void ResetTree(AdaptiveCodeTree& tree) {
 
 namespace {
 
+// Largest count for which the leaves are sorted by counting: the counts of early builds are
+// small, and there the leaves whose counts rose would each move past hundreds of others.
+constexpr std::uint32_t kCountingSortLimit = 1024;
+
+// Stable: leaves of equal count keep their order in `leaves`.
+void SortByCounting(const std::uint16_t* leaves, const std::uint32_t* leafCounts, std::uint32_t largest,
+                    std::uint16_t* order, std::uint32_t* counts) {
+    std::uint16_t next[kCountingSortLimit + 1];
+    for (std::uint32_t c = 0; c <= largest; ++c) next[c] = 0;
+    for (std::uint32_t i = 0; i < kSymbolCount; ++i) ++next[leafCounts[i]];
+    // Each count's first place: after every leaf of a larger count.
+    for (std::uint32_t c = largest, place = 0; c != ~0u; --c) {
+        const std::uint32_t leavesOfCount = next[c];
+        next[c] = static_cast<std::uint16_t>(place);
+        place += leavesOfCount;
+    }
+    for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
+        const std::uint32_t place = next[leafCounts[i]]++;
+        order[place] = leaves[i];
+        counts[place] = leafCounts[i];
+    }
+}
+
+// Stable insertion in place: a leaf that belongs further forward goes behind the last leaf of
+// equal or larger count, found by a binary search, and the leaves it passes move up in one
+// block. Later builds change counts little, so few leaves move, and not far.
+void SortByInsertion(std::uint16_t* order, std::uint32_t* counts) {
+    for (std::uint32_t i = 1; i < kSymbolCount; ++i) {
+        const std::uint32_t count = counts[i];
+        if (counts[i - 1] >= count) continue;
+        std::uint32_t low = 0, high = i - 1;  // counts[high] < count: find the first such
+        while (low < high) {
+            const std::uint32_t middle = (low + high) / 2;
+            if (counts[middle] < count) {
+                high = middle;
+            } else {
+                low = middle + 1;
+            }
+        }
+        const std::uint16_t leaf = order[i];
+        std::memmove(order + low + 1, order + low, (i - low) * sizeof *order);
+        std::memmove(counts + low + 1, counts + low, (i - low) * sizeof *counts);
+        order[low] = leaf;
+        counts[low] = count;
+    }
+}
+
 // Takes the leaves in the order of the previous build, with their current counts, and sorts
-// them by count, largest first, keeping equal counts in that order. The list is nearly
-// sorted already, so an insertion sort does little work.
+// them by count, largest first, keeping equal counts in that order.
 void SortLeaves(AdaptiveCodeTree& tree) {
     std::uint16_t* order = tree.LeafOrder + 1;
     std::uint32_t* counts = tree.LeafCounts + 1;
-    for (std::uint32_t i = 0; i < kSymbolCount; ++i) counts[i] = tree.Counts[order[i]];
-    for (std::uint32_t i = 1; i < kSymbolCount; ++i) {
-        std::uint16_t leaf = order[i];
-        std::uint32_t count = counts[i];
-        std::uint32_t j = i;
-        for (; j > 0 && counts[j - 1] < count; --j) {
-            order[j] = order[j - 1];
-            counts[j] = counts[j - 1];
-        }
-        order[j] = leaf;
-        counts[j] = count;
+    std::uint32_t largest = 0;
+    for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
+        const std::uint32_t count = tree.Counts[order[i]];
+        counts[i] = count;
+        if (count > largest) largest = count;
     }
+    if (largest > kCountingSortLimit) return SortByInsertion(order, counts);
+    std::uint16_t leaves[kSymbolCount];
+    std::uint32_t leafCounts[kSymbolCount];
+    std::memcpy(leaves, order, sizeof leaves);
+    std::memcpy(leafCounts, counts, sizeof leafCounts);
+    SortByCounting(leaves, leafCounts, largest, order, counts);
 }
 
 // The combine step works on one list sorted by count, largest first, where among equal

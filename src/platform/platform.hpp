@@ -50,8 +50,6 @@ bool WriteExact(FileObject& file, const void* buffer, std::uint32_t n);
 // Length in bytes as a signed 32-bit value, -1 on failure.
 std::int32_t FileLength(FileObject& file);
 bool SetPosition(FileObject& file, std::int32_t offset);
-// True when the position is at or past the length, and on failure.
-bool AtEnd(FileObject& file);
 // The object counts as closed before the call; false when it was not open or the call fails.
 bool CloseFile(FileObject& file);
 bool DeleteByName(FileObject& file);

@@ -58,6 +58,7 @@ protected:
             .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
         ASSERT_TRUE(OpenForReading(ArchiveFile, path_.c_str()));
         StreamPosition = 0;
+        BytesLeft = static_cast<std::int32_t>(stream.size());
         BlockDataCount = 0;
         EndOfArchive = false;
         Scrambled = !password.empty();

@@ -88,13 +88,6 @@ bool SetPosition(FileObject& file, std::int32_t offset) {
     return IsOpen(file) && lseek(Descriptor(file), offset, SEEK_SET) >= 0;
 }
 
-bool AtEnd(FileObject& file) {
-    struct stat info;
-    if (!IsOpen(file) || fstat(Descriptor(file), &info) != 0) return true;
-    const off_t position = lseek(Descriptor(file), 0, SEEK_CUR);
-    return position < 0 || position >= info.st_size;
-}
-
 bool CloseFile(FileObject& file) {
     if (!IsOpen(file)) return false;
     file.state = FileState::Closed;

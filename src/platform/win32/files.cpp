@@ -72,14 +72,6 @@ bool SetPosition(FileObject& file, std::int32_t offset) {
            SetFilePointer(Handle(file), offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
 }
 
-bool AtEnd(FileObject& file) {
-    if (!IsOpen(file)) return true;
-    const DWORD position = SetFilePointer(Handle(file), 0, nullptr, FILE_CURRENT);
-    const DWORD length = GetFileSize(Handle(file), nullptr);
-    if (position == INVALID_SET_FILE_POINTER || length == INVALID_FILE_SIZE) return true;
-    return position >= length;
-}
-
 bool CloseFile(FileObject& file) {
     if (!IsOpen(file)) return false;
     file.state = FileState::Closed;

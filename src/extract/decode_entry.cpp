@@ -1,0 +1,14 @@
+#include "extract/decode_entry.hpp"
+
+#include "decoder/decode_file_data.hpp"
+#include "extract/archive_host.hpp"
+
+namespace quorvel {
+
+void DecodeEntryData(DecoderStorage& storage, std::int32_t remaining, bool skipOutput) {
+    ArchiveHost host;
+    DecodeFileData(storage, host, remaining);
+    if (!skipOutput) FlushWindow(storage.Window, host);
+}
+
+}  // namespace quorvel
