@@ -1,10 +1,11 @@
+#include "decoder/decoder_storage.hpp"
 #include "format/code_tree.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
@@ -182,11 +183,11 @@ TEST_F(CodeTreeTest, NewNodeStandsBehindLeavesOfEqualCountAndIsCombinedFirst) {
 // that ranks and ties carry over from build to build.
 TEST_F(CodeTreeTest, LinearCombineBuildsTheSameTreesAsTheLiteralAlgorithm) {
     std::mt19937 random(20240611);
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 80; ++round) {
         ResetTree(*tree);
         ReferenceTree reference;
-        std::uint32_t shape = round % 6;
-        for (int build = 0; build < 6; ++build) {
+        std::uint32_t shape = round % 8;
+        for (int build = 0; build < 8; ++build) {
             for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
                 std::uint32_t add = 0;
                 switch (shape) {
@@ -195,9 +196,16 @@ TEST_F(CodeTreeTest, LinearCombineBuildsTheSameTreesAsTheLiteralAlgorithm) {
                 case 2: add = (random() % 64 == 0) ? random() % (1u << 21) : 0; break;  // huge counts
                 case 3: add = s % 7 == static_cast<std::uint32_t>(build) ? 5 : 0; break;                       // equal groups
                 case 4: add = random() % (s + 1); break;                              // skewed
-                default: add = (random() % 4 == 0) ? 1u << (random() % 12) : 0; break;  // powers of two
+                case 5: add = (random() % 4 == 0) ? 1u << (random() % 12) : 0; break;  // powers of two
+                default: break;
                 }
                 tree->Counts[s] += add;
+            }
+            // A decoder's history: 256 symbols between early builds, 1024 later, drawn from
+            // a few frequent symbols and many rare ones.
+            for (std::uint32_t hits = 0; shape >= 6 && hits < (build < 4 ? 256u : 1024u); ++hits) {
+                const std::uint32_t draw = random() % 1000;
+                tree->Counts[draw < 700 ? draw % (shape == 6 ? 12 : 60) : random() % kSymbolCount] += 1;
             }
             RebuildTree(*tree);
             reference.Build(tree->Counts);
@@ -237,6 +245,20 @@ TEST(RebuildPointTest, EveryQuarterThousandBelow2048ThenEveryThousand) {
     std::vector<std::uint32_t> expected{0, 256, 512, 768, 1024, 1280, 1536, 1792, 2048, 3072, 4096, 5120, 6144};
     EXPECT_EQ(points, expected);
     for (std::size_t i = 0; i + 1 < points.size(); ++i) EXPECT_EQ(NextRebuildPoint(points[i]), points[i + 1]);
+}
+
+// The first build of a file entry is made once and copied; a copy taken after the storage's
+// trees went through other builds is the very tree a fresh build from counts of 1 gives.
+TEST_F(CodeTreeTest, CopiedFirstBuildIsTheFreshOne) {
+    auto storage = std::make_unique<DecoderStorage>();
+    StartTrees(*storage);
+    for (std::uint32_t s = 0; s < kSymbolCount; ++s) storage->SymbolTree.Counts[s] += s % 5;
+    RebuildTree(storage->SymbolTree);
+    StartTrees(*storage);
+    ResetTree(*tree);
+    RebuildTree(*tree);
+    for (const AdaptiveCodeTree* started : {&storage->SymbolTree, &storage->DistanceTree})
+        EXPECT_EQ(std::memcmp(started, tree.get(), sizeof *tree), 0);
 }
 
 }  // namespace
