@@ -8,6 +8,12 @@ set(QUORVEL_STUB_COMPILE_OPTIONS
   -ffunction-sections -fno-stack-protector -fno-threadsafe-statics
   -fomit-frame-pointer -fno-ident -fno-plt)
 
+# The few loops extraction spends its time in are built for speed; everything else for size.
+set(QUORVEL_STUB_HOT_SOURCES src/format/code_tree.cpp src/extract/decode_entry.cpp)
+set(QUORVEL_STUB_HOT_OPTIONS -O2 -fno-align-functions -fno-align-jumps -fno-align-loops -fno-align-labels)
+set_source_files_properties(${QUORVEL_STUB_HOT_SOURCES} PROPERTIES COMPILE_OPTIONS
+  "$<$<BOOL:$<TARGET_PROPERTY:QUORVEL_STUB>>:${QUORVEL_STUB_HOT_OPTIONS}>")
+
 function(quorvel_add_expander target output_path)
   add_executable(${target} ${QUORVEL_EXPANDER_SOURCES} ${QUORVEL_FORMAT_SOURCES} ${ARGN})
   quorvel_stub_program(${target} ${output_path} ${QUORVEL_STUB_SIZE})
@@ -25,7 +31,7 @@ function(quorvel_stub_program target output_path size)
   target_compile_options(${target} PRIVATE ${QUORVEL_STUB_COMPILE_OPTIONS})
   target_link_libraries(${target} PRIVATE quorvel_warnings)
   # Linked by the C driver, so that no C++ runtime library comes in.
-  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C OUTPUT_NAME ${target}.linked)
+  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C OUTPUT_NAME ${target}.linked QUORVEL_STUB ON)
   if(WIN32)
     # The entry symbol carries a leading underscore on i686 only.
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -43,7 +49,7 @@ function(quorvel_stub_program target output_path size)
   else()
     target_compile_options(${target} PRIVATE -fno-pie -fdata-sections)
     target_link_options(${target} PRIVATE
-      -no-pie -Wl,--gc-sections -s -Wl,-z,norelro -Wl,-z,noseparate-code -Wl,-z,common-page-size=16
+      -no-pie $<$<STREQUAL:${CMAKE_SYSTEM_PROCESSOR},x86_64>:-nostartfiles> -Wl,--gc-sections -s -Wl,-z,norelro -Wl,-z,noseparate-code -Wl,-z,common-page-size=16
       -Wl,--build-id=none -Wl,--hash-style=gnu -Wl,--as-needed)
   endif()
   add_custom_command(TARGET ${target} POST_BUILD

@@ -30,9 +30,7 @@ void ReadBlock() {
         }
         KeyIndex = key;
     }
-    std::uint32_t crcRegister = 0;
-    for (std::int32_t i = 0; i < count; ++i) crcRegister = Crc16UpdateByTable(crcRegister, BlockBuffer[i]);
-    if (crcRegister != 0) BrokenFileExit();
+    if (!BlockCheckMatches(BlockBuffer, static_cast<std::uint32_t>(count))) BrokenFileExit();
     BlockDataCount = count - 2;
 }
 

@@ -38,31 +38,32 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     StartBits(reader);
     StartTrees(storage);
 
-    const std::uint32_t size = static_cast<std::uint32_t>(remaining);
-    const std::uint32_t presetLength = static_cast<std::uint32_t>(window.PresetLength);
     std::uint8_t* const bytes = window.Bytes;
-    // The write position as a window index, kept here while decoding.
+    // The write position as a window index, kept here while decoding; the window's base plus
+    // the index is how far back a match may reach.
     std::uint32_t index = static_cast<std::uint32_t>(window.WritePosition - window.WindowBase);
-    std::uint32_t producedCount = 0;
-    std::uint32_t symbolsDecoded = 0;
+    std::uint32_t left = static_cast<std::uint32_t>(remaining);  // bytes still to produce
     std::uint32_t rebuildPoint = NextRebuildPoint(0);
+    std::uint32_t untilRebuild = rebuildPoint;  // symbols to decode before the next build
     // Distance symbols counted since the distance tree was last built. With unchanged counts
     // a build starts from an order that is already sorted and gives the same tree again.
     std::uint32_t newDistances = 0;
     do {
-        if (symbolsDecoded == rebuildPoint) {
+        if (untilRebuild == 0) {
             RebuildTree(symbolTree);
             if (newDistances != 0) RebuildTree(distanceTree);
             newDistances = 0;
-            rebuildPoint = NextRebuildPoint(rebuildPoint);
+            const std::uint32_t next = NextRebuildPoint(rebuildPoint);
+            untilRebuild = next - rebuildPoint;
+            rebuildPoint = next;
         }
-        ++symbolsDecoded;
+        --untilRebuild;
         std::uint32_t symbol = DecodeSymbol(symbolTree, reader, host);
         CountSymbol(symbolTree, symbol);
         if (symbol < kFirstMatchSymbol) {
             index = RoomFor(window, host, index);
             bytes[index++] = static_cast<std::uint8_t>(symbol);
-            ++producedCount;
+            --left;
             continue;
         }
         std::uint32_t matchLength = symbol - kMatchSymbolBias;
@@ -72,9 +73,9 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
         ++newDistances;
         std::uint32_t matchDistance =
             (distanceSymbol << kDistanceLowBits) + TakeBits(reader, host, kDistanceLowBits) + 1;
-        if (matchDistance > presetLength + producedCount || matchLength > size - producedCount)
-            host.Broken();
-        producedCount += matchLength;
+        const auto reach = static_cast<std::uint32_t>(window.WindowBase) + index;
+        if (matchDistance > reach || matchLength > left) host.Broken();
+        left -= matchLength;
         // Copied in pieces that end at the slide point, so no byte pays for the check.
         do {
             index = RoomFor(window, host, index);
@@ -84,7 +85,7 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
             index += piece;
             matchLength -= piece;
         } while (matchLength != 0);
-    } while (producedCount < size);
+    } while (left != 0);
 
     window.WritePosition = window.WindowBase + static_cast<std::int32_t>(index);
     CaptureHistory(window, index);

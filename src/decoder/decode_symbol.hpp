@@ -14,9 +14,9 @@ inline std::uint32_t DecodeSymbol(const AdaptiveCodeTree& tree, BitReader& reade
     std::uint32_t node = kRootNode;
     if (HaveBits(reader, host, kTableBits)) {
         std::uint32_t entry = tree.Table[reader.BitBuffer & (kTableSize - 1)];
-        if (entry > kTableValueMask) {
-            DropBits(reader, entry >> kTableLengthShift);
-            return entry & kTableValueMask;
+        if (entry < kFirstInnerNode) {
+            DropBits(reader, tree.Depth[entry]);
+            return entry;
         }
         DropBits(reader, kTableBits);
         node = entry;

@@ -8,6 +8,7 @@ void ResetTree(AdaptiveCodeTree& tree) {
     for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
         tree.Counts[s] = 1;
         tree.LeafOrder[1 + s] = static_cast<std::uint16_t>(s);
+        tree.Nodes[s].Child[0] = tree.Nodes[s].Child[1] = static_cast<std::uint16_t>(s);
     }
 }
 
@@ -135,27 +136,28 @@ void CombineNodes(AdaptiveCodeTree& tree) {
     }
 }
 
-// The table entry for reaching `node` after `length` bits.
-inline std::uint32_t TableEntry(std::uint32_t node, std::uint32_t length) {
-    return node | ((length << kTableLengthShift) & -static_cast<std::uint32_t>(node < kFirstInnerNode));
+// Depths from the root down: every node is made after its children, so going down from the
+// newest node reaches each one after its parent.
+void SetDepths(AdaptiveCodeTree& tree) {
+    tree.Depth[kRootNode] = 0;
+    for (std::uint32_t node = kRootNode; node >= kFirstInnerNode; --node) {
+        const std::uint8_t below = static_cast<std::uint8_t>(tree.Depth[node] + 1);
+        tree.Depth[tree.Nodes[node].Child[0]] = below;
+        tree.Depth[tree.Nodes[node].Child[1]] = below;
+    }
 }
 
 // Builds the table one bit at a time: after step d, entry i (i < 2^d) tells where the d-bit
-// path i (first bit in bit 0) leads. Step d + 1 doubles the filled part: a leaf reached
-// earlier stays in both halves, an inner node gives way to its two children. Whether an
-// entry is a leaf follows the data, so both outcomes are computed and one is kept.
+// path i (first bit in bit 0) leads. Step d + 1 doubles the filled part: each entry gives way
+// to its two children, and a leaf, its own child by either bit, stays in both halves.
 void FillTable(AdaptiveCodeTree& tree) {
     std::uint16_t* table = tree.Table;
     table[0] = static_cast<std::uint16_t>(kRootNode);
-    for (std::uint32_t length = 1, half = 1; length <= kTableBits; ++length, half <<= 1) {
+    for (std::uint32_t half = 1; half < kTableSize; half <<= 1) {
         for (std::uint32_t i = 0; i < half; ++i) {
-            std::uint32_t entry = table[i];
-            bool leaf = entry > kTableValueMask;
-            const CodeNode& node = tree.Nodes[leaf ? 0 : entry];  // node 0 (a leaf) is a dummy
-            std::uint32_t first = TableEntry(node.Child[0], length);
-            std::uint32_t second = TableEntry(node.Child[1], length);
-            table[i] = static_cast<std::uint16_t>(leaf ? entry : first);
-            table[i + half] = static_cast<std::uint16_t>(leaf ? entry : second);
+            const CodeNode& node = tree.Nodes[table[i]];
+            table[i] = node.Child[0];
+            table[i + half] = node.Child[1];
         }
     }
 }
@@ -165,6 +167,7 @@ void FillTable(AdaptiveCodeTree& tree) {
 void RebuildTree(AdaptiveCodeTree& tree) {
     SortLeaves(tree);
     CombineNodes(tree);
+    SetDepths(tree);
     FillTable(tree);
 }
 

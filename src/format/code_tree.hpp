@@ -17,13 +17,10 @@ constexpr std::uint32_t kRootNode = kNodeCount - 1;
 constexpr std::uint32_t kSentinelCount = 0xFFFFFFFFu;
 
 // Codes of up to kTableBits bits decode with one table look-up; longer ones continue bit
-// by bit from the inner node the table names.
+// by bit from the inner node the table names. A table entry is the leaf (the symbol) a
+// short code ends at, or the inner node kTableBits bits reach.
 constexpr std::uint32_t kTableBits = 10;
 constexpr std::uint32_t kTableSize = 1u << kTableBits;
-// A table entry is either (code length << kTableLengthShift) | symbol for a short code, or
-// the number of the inner node reached after kTableBits bits (always below 1 << shift).
-constexpr std::uint32_t kTableLengthShift = 10;
-constexpr std::uint32_t kTableValueMask = (1u << kTableLengthShift) - 1;
 
 struct CodeNode {
     // The sum of the counts of the two children.
@@ -43,13 +40,17 @@ struct AdaptiveCodeTree {
     std::uint16_t LeafOrder[1 + kSymbolCount];
     // The leaves' counts at the last build, in list order.
     std::uint32_t LeafCounts[1 + kSymbolCount];
-    // Inner nodes only; the leaves' entries are unused. The extra entry keeps the combine's
-    // look at the node after the newest one inside the array.
+    // The leaves' entries lead back to the leaf itself by either bit, so that filling the
+    // table treats leaves and inner nodes alike. The extra entry keeps the combine's look at
+    // the node after the newest one inside the array.
     CodeNode Nodes[kNodeCount + 1];
+    // Each node's depth: the length of a leaf's code.
+    std::uint8_t Depth[kNodeCount];
     std::uint16_t Table[kTableSize];
 };
 
-// Counts back to 1 and the leaf order to symbol order, as at the start of every file entry.
+// Counts back to 1 and the leaf order to symbol order, as at the start of every file entry;
+// also prepares the leaves' entries in Nodes.
 void ResetTree(AdaptiveCodeTree& tree);
 
 // Builds the tree and its table from Counts and the previous leaf order, and keeps the

@@ -36,6 +36,39 @@ constexpr std::uint32_t Crc16UpdateByTable(std::uint32_t crcRegister, std::uint8
     return kCrc16Table.remainders[crcRegister >> 8] ^ ((crcRegister & 0xFFu) << 8 | byte);
 }
 
+// Checking a whole block two bytes at a time. In the standard form the register holds the
+// check value of the bytes so far (the augmented register after them and two zero bytes):
+// a byte b takes it to (crc << 8) ^ remainder((crc >> 8) ^ b), and two bytes at once to
+// pair[(crc ^ b0 b1) >> 8] ^ remainder((crc ^ b0 b1) & 0xFF). It ends at 0 after a message
+// followed by its own check exactly when the augmented register does, since the polynomial's
+// constant term is 1.
+struct Crc16PairTable {
+    std::uint16_t pair[256];
+};
+
+constexpr Crc16PairTable MakeCrc16PairTable() {
+    Crc16PairTable table{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        const std::uint32_t once = kCrc16Table.remainders[i];
+        table.pair[i] = static_cast<std::uint16_t>(((once & 0xFFu) << 8) ^ kCrc16Table.remainders[once >> 8]);
+    }
+    return table;
+}
+
+inline constexpr Crc16PairTable kCrc16PairTable = MakeCrc16PairTable();
+
+// True when the bytes, a block's data followed by its two check bytes, are intact.
+constexpr bool BlockCheckMatches(const std::uint8_t* bytes, std::size_t n) {
+    std::uint32_t crc = 0;
+    std::size_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        const std::uint32_t both = crc ^ (static_cast<std::uint32_t>(bytes[i]) << 8 | bytes[i + 1]);
+        crc = kCrc16PairTable.pair[both >> 8] ^ kCrc16Table.remainders[both & 0xFFu];
+    }
+    if (i < n) crc = ((crc << 8) & 0xFFFFu) ^ kCrc16Table.remainders[(crc >> 8) ^ bytes[i]];
+    return crc == 0;
+}
+
 // The check value of a message: the register after the message and two zero bytes.
 constexpr std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t n) {
     std::uint32_t crcRegister = 0;

@@ -42,9 +42,7 @@ void BlockReader::CheckBlock(std::uint8_t* block, std::size_t count, std::uint64
             keyIndex_ = keyIndex_ + 1 == key_.size() ? 0 : keyIndex_ + 1;
         }
     }
-    std::uint32_t crcRegister = 0;
-    for (std::size_t i = 0; i < count; ++i) crcRegister = Crc16UpdateByTable(crcRegister, block[i]);
-    if (crcRegister != 0)
+    if (!BlockCheckMatches(block, count))
         throw ArchiveError(ArchiveProblem::BrokenBlock,
                            key_.empty() ? "the block's check does not match its bytes"
                                         : "the block's check does not match its bytes (or the password is wrong)",

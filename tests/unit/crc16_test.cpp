@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <string_view>
 
 namespace quorvel {
@@ -36,6 +38,25 @@ TEST(Crc16, ByteAtATimeMatchesBitwise) {
         bitwise = Crc16Update(bitwise, byte);
         byTable = Crc16UpdateByTable(byTable, byte);
         ASSERT_EQ(byTable, bitwise) << "after byte " << i;
+    }
+}
+
+// The block check two bytes at a time agrees with the bitwise register on blocks of every
+// parity and length, intact or with a check that is off.
+TEST(Crc16, BlockCheckAgreesWithTheBitwiseRegister) {
+    std::vector<std::uint8_t> block;
+    for (std::uint32_t n = 0; n < 700; ++n) {
+        block.push_back(static_cast<std::uint8_t>((n * 2654435761u) >> 11));
+        const std::uint16_t check = Crc16(block.data(), block.size());
+        for (std::uint16_t offset : {0, 1, 0x100, 0x8005}) {
+            std::vector<std::uint8_t> withCheck = block;
+            withCheck.push_back(static_cast<std::uint8_t>((check ^ offset) >> 8));
+            withCheck.push_back(static_cast<std::uint8_t>(check ^ offset));
+            std::uint32_t bitwise = 0;
+            for (std::uint8_t byte : withCheck) bitwise = Crc16Update(bitwise, byte);
+            ASSERT_EQ(BlockCheckMatches(withCheck.data(), withCheck.size()), bitwise == 0) << n << " " << offset;
+            ASSERT_EQ(bitwise == 0, offset == 0);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/platform.hpp"
+#include "platform/posix/file_status.hpp"
 
 namespace quorvel {
 namespace {
@@ -17,7 +18,7 @@ bool LastInputWasCr;
 
 OutputKind StandardOutputKind() {
     struct stat info;
-    if (fstat(STDOUT_FILENO, &info) != 0) return OutputKind::Unknown;
+    if (!posix::StatusOf(STDOUT_FILENO, info)) return OutputKind::Unknown;
     return isatty(STDOUT_FILENO) ? OutputKind::CharacterDevice : OutputKind::Other;
 }
 

@@ -1,3 +1,29 @@
+// The program's entry. On x86_64 the start-up code is the program's own: it hands main to the
+// C library's start routine under that routine's first symbol version, so that the Expander
+// starts on every glibc from 2.17 on, not only on those that have the newer version the
+// compiler's start files ask for.
 #include "platform/platform.hpp"
 
 int main() { quorvel::ProgramMain(); }
+
+#if defined(__x86_64__)
+__asm__(R"(
+    .symver __libc_start_main, __libc_start_main@GLIBC_2.2.5
+    .text
+    .globl _start
+    .type _start, @function
+_start:
+    xor %ebp, %ebp
+    mov %rdx, %r9
+    pop %rsi
+    mov %rsp, %rdx
+    and $-16, %rsp
+    push %rax
+    push %rsp
+    xor %r8d, %r8d
+    xor %ecx, %ecx
+    mov $main, %edi
+    call *__libc_start_main@GOTPCREL(%rip)
+    hlt
+)");
+#endif

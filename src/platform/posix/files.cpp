@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/platform.hpp"
+#include "platform/posix/file_status.hpp"
 #include "platform/posix/system_names.hpp"
 
 namespace quorvel {
@@ -80,7 +81,7 @@ bool WriteExact(FileObject& file, const void* buffer, std::uint32_t n) {
 
 std::int32_t FileLength(FileObject& file) {
     struct stat info;
-    if (!IsOpen(file) || fstat(Descriptor(file), &info) != 0) return -1;
+    if (!IsOpen(file) || !posix::StatusOf(Descriptor(file), info)) return -1;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(info.st_size));
 }
 
@@ -113,7 +114,7 @@ std::int32_t FindAttributes(const char* path) {
     constexpr std::uint32_t kNormalFile = 0x20;
     char systemName[posix::kSystemNameSize];
     struct stat info;
-    if (!posix::ToSystemName(path, systemName) || lstat(systemName, &info) != 0) return -1;
+    if (!posix::ToSystemName(path, systemName) || !posix::StatusOf(systemName, info, false)) return -1;
     if (S_ISLNK(info.st_mode)) return kReparsePointAttribute;
     return static_cast<std::int32_t>(S_ISDIR(info.st_mode) ? kFolderAttribute : kNormalFile);
 }

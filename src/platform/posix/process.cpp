@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "platform/platform.hpp"
+#include "platform/posix/file_status.hpp"
 #include "platform/posix/system_names.hpp"
 
 extern char** environ;
@@ -168,7 +169,7 @@ std::intptr_t OpenWithShell(const char* file) {
     constexpr std::intptr_t kNotFound = 2;
     char systemName[posix::kSystemNameSize];
     struct stat info;
-    if (!posix::ToSystemName(file, systemName) || stat(systemName, &info) != 0) return kNotFound;
+    if (!posix::ToSystemName(file, systemName) || !posix::StatusOf(systemName, info, true)) return kNotFound;
     if (S_ISREG(info.st_mode) && access(systemName, X_OK) == 0) {
         char* const argv[] = {systemName, nullptr};
         return Spawn(systemName, argv, false) ? kStarted : kNotFound;
