@@ -127,9 +127,21 @@ void CombineNodes(AdaptiveCodeTree& tree) {
                          kFirstInnerNode, kFirstInnerNode, kFirstInnerNode};
     for (std::uint32_t made = kFirstInnerNode; made < kNodeCount; ++made) {
         nodes[made].Count = kSentinelCount;
-        std::uint32_t lastCount, beforeLastCount;
-        std::uint32_t last = queues.TakeLast(lastCount);
-        std::uint32_t beforeLast = queues.TakeLast(beforeLastCount);
+        std::uint32_t lastCount, beforeLastCount, last, beforeLast;
+        // Both of the smallest are leaves, as where many leaves share the smallest count. (A
+        // leaf's count is never the sentinel's; with one leaf left, the sentinel is before it.)
+        if (queues.runLow == queues.runHigh && queues.leafCountEnd[-1] != kSentinelCount &&
+            nodes[queues.nodeNext].Count > queues.leafCountEnd[-2]) {
+            lastCount = queues.leafCountEnd[-1];
+            beforeLastCount = queues.leafCountEnd[-2];
+            last = queues.leafEnd[-1];
+            beforeLast = queues.leafEnd[-2];
+            queues.leafEnd -= 2;
+            queues.leafCountEnd -= 2;
+        } else {
+            last = queues.TakeLast(lastCount);
+            beforeLast = queues.TakeLast(beforeLastCount);
+        }
         nodes[made].Count = beforeLastCount + lastCount;
         nodes[made].Child[0] = static_cast<std::uint16_t>(beforeLast);
         nodes[made].Child[1] = static_cast<std::uint16_t>(last);
