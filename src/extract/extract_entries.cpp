@@ -64,7 +64,8 @@ void CreateOutputFile(const char* name, const FileFields& entry) {
 }
 
 // Once its times are set the file is complete: an interrupt from then on leaves it.
-void FinishOutputFile(const FileFields& entry) {
+void FinishOutputFile(const FileFields& entry, const HistorySlot& firstBytes) {
+    KeepExecutable(OutputFile, firstBytes.SlotData, firstBytes.SlotLength);
     if (!SetTimes(OutputFile, entry.creationTime, entry.lastAccessTime, entry.lastWriteTime))
         WriteErrorExit();
     GuardOutputFile(nullptr);
@@ -86,7 +87,7 @@ void ExtractFile(RunState& run, DecoderStorage& storage) {
     StartFileEntry(storage, entry, run.ring.currentSlot, skipOutput);
 
     DecodeEntryData(storage, entry.entrySize - entry.sharedPrefixLength, skipOutput);
-    if (!skipOutput) FinishOutputFile(entry);
+    if (!skipOutput) FinishOutputFile(entry, storage.History.Slots[run.ring.currentSlot]);
     run.ring.Advance();
 }
 

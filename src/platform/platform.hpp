@@ -55,6 +55,10 @@ bool CloseFile(FileObject& file);
 bool DeleteByName(FileObject& file);
 bool SetTimes(FileObject& file, const FileTime& creation, const FileTime& lastAccess,
               const FileTime& lastWrite);
+// Where files carry permission bits, a file whose first bytes (`start`, `length` of them)
+// begin a script ("#!") or a program (the ELF magic) becomes executable, so that it can be
+// run, as the run command for one. Elsewhere nothing happens.
+void KeepExecutable(FileObject& file, const std::uint8_t* start, std::int32_t length);
 
 // Directory search for one name: -1 when nothing is found, else the attributes.
 std::int32_t FindAttributes(const char* path);

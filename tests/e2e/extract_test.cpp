@@ -368,21 +368,33 @@ INSTANTIATE_TEST_SUITE_P(BothBuilds, Extraction, ::testing::Values(Build::Native
 
 // The native build starts an executable run command without waiting for it, and hands the
 // command to the system as one file name.
-TEST(NativeRunCommand, StartsAnExecutableFile) {
+// Scripts and programs come out executable (0755 less the umask), so a packed script can be
+// the run command; other files get the usual 0666 less the umask.
+TEST(NativeRunCommand, StartsAnExtractedScript) {
     TempFolder folder;
-    const auto script = folder / "hello.sh";
-    std::ofstream(script) << "#!/bin/sh\necho ran > ran.txt\n";
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     EntryWriter entries;
-    entries.AddFile("a.txt", kTimes, ToBytes("a"));
+    entries.AddFile("a.txt", kTimes, ToBytes("#not a script"));
+    entries.AddFile("hello.sh", kTimes, ToBytes("#!/bin/sh\necho ran > ran.txt\n"));
+    entries.AddFile("program", kTimes, ToBytes("\x7f" "ELF and more"));
+    entries.AddFile("elf.txt", kTimes, ToBytes("\x7f" "EL"));
     RunResult result = RunArchive(Build::Native, folder, Archive(entries, {.runCommand = "hello.sh"}));
-    EXPECT_EQ(result.output, kBanner + Expanding("a.txt"));
+    EXPECT_EQ(result.output, kBanner + Expanding("a.txt") + Expanding("hello.sh") + Expanding("program") +
+                                 Expanding("elf.txt"));
     EXPECT_EQ(result.exitCode, 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+    for (const auto& [name, mode] : {std::pair{"a.txt", 0666}, {"hello.sh", 0755}, {"program", 0755}, {"elf.txt", 0666}}) {
+        struct stat info;
+        ASSERT_EQ(stat((folder / name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, static_cast<mode_t>(mode) & ~mask) << name;
+    }
     for (int i = 0; i < 500 && !std::filesystem::exists(folder / "ran.txt"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(std::filesystem::exists(folder / "ran.txt"));
 
-    result = RunArchive(Build::Native, folder, Archive(entries, {.runCommand = "hello.sh now"}), {.input = "Y\r\n"});
+    EntryWriter one;
+    one.AddFile("a.txt", kTimes, ToBytes("a"));
+    result = RunArchive(Build::Native, folder, Archive(one, {.runCommand = "hello.sh now"}), {.input = "Y\r\n"});
     EXPECT_EQ(result.output, kBanner + "a.txt already exists. Overwrite? (Y/N) : \a" + Expanding("a.txt") +
                                  "Couldn't run hello.sh now\a\r\n");
 }

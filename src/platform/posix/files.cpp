@@ -108,6 +108,20 @@ bool SetTimes(FileObject& file, const FileTime&, const FileTime& lastAccess,
     return futimens(Descriptor(file), times) == 0;
 }
 
+// 0755 less the umask, read once: the call that reads it also sets it, so it is set back.
+void KeepExecutable(FileObject& file, const std::uint8_t* start, std::int32_t length) {
+    static long mode = -1;
+    const bool script = length >= 2 && start[0] == '#' && start[1] == '!';
+    const bool program = length >= 4 && start[0] == 0x7F && start[1] == 'E' && start[2] == 'L' && start[3] == 'F';
+    if (!IsOpen(file) || !(script || program)) return;
+    if (mode < 0) {
+        const long mask = syscall(SYS_umask, 0);
+        syscall(SYS_umask, mask);
+        mode = 0755 & ~mask;
+    }
+    syscall(SYS_fchmod, Descriptor(file), mode);
+}
+
 // An exact lookup: no wildcards. A link is found as itself, a reparse point, wherever it
 // leads; a dangling one is found as well.
 std::int32_t FindAttributes(const char* path) {

@@ -88,6 +88,8 @@ bool SetTimes(FileObject& file, const FileTime& creation, const FileTime& lastAc
     return IsOpen(file) && SetFileTime(Handle(file), c, a, w) != 0;
 }
 
+void KeepExecutable(FileObject&, const std::uint8_t*, std::int32_t) {}
+
 std::int32_t FindAttributes(const char* path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);
