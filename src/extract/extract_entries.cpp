@@ -20,6 +20,7 @@ namespace {
 struct RunState {
     Text name;        // the current entry's name, and the previous one for the next entry
     Text folderPath;  // handed to MakeFolders
+    Text madeFolders;  // the path MakeFolders was last given, every folder along it there
     RingPosition ring;
 };
 
@@ -28,6 +29,19 @@ struct RecordBytes {
     std::uint8_t NextByte() { return ArchiveByteReader(); }
     [[noreturn]] void Fault(RecordFault) { BrokenFileExit(); }
 };
+
+// Consecutive entries usually share their folder, which the entry before has made or found
+// already; only a different path is searched for again.
+void MakeFoldersOnce(RunState& run) {
+    Text& path = run.folderPath;
+    Text& made = run.madeFolders;
+    bool same = path.length == made.length;
+    for (std::uint32_t i = 0; same && i < path.length; ++i) same = path.bytes[i] == made.bytes[i];
+    if (same) return;
+    MakeFolders(path);
+    made.Clear();
+    for (std::uint32_t i = 0; i < path.length; ++i) made.Append(path.bytes[i]);
+}
 
 [[noreturn]] void RefuseUnsafeName(const char* name) {
     WriteText(message::kUnsafePath);
@@ -82,7 +96,7 @@ void ExtractFile(RunState& run, DecoderStorage& storage) {
     const bool skipOutput = AskOverwrite(name);
     ShowProgress(name, skipOutput);
     DirectoryPart(name, run.folderPath);
-    MakeFolders(run.folderPath);
+    MakeFoldersOnce(run);
     if (!skipOutput) CreateOutputFile(name, entry);
     StartFileEntry(storage, entry, run.ring.currentSlot, skipOutput);
 
@@ -99,7 +113,7 @@ void ExtractEntry(RunState& run, DecoderStorage& storage) {
     // The folder's name less its final period, so that it ends in the backslash.
     run.folderPath.Clear();
     for (std::uint32_t i = 0; i + 1 < run.name.length; ++i) run.folderPath.Append(run.name.bytes[i]);
-    MakeFolders(run.folderPath);
+    MakeFoldersOnce(run);
 }
 
 }  // namespace
