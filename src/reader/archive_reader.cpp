@@ -75,7 +75,7 @@ private:
 
 ArchiveReader::ArchiveReader(ByteSource& source, const ArchiveHeader& header, const ReaderOptions& options)
     : blocks_(source, header.payloadOffset, header.Scrambled() ? options.password : std::string(),
-              options.blocksPerRead),
+              options.blocksPerRead, options.onRead),
       codePage_(options.codePage),
       storage_(std::make_unique<DecoderStorage>()),
       name_(std::make_unique<Name>()) {

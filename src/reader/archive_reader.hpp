@@ -61,6 +61,8 @@ struct ReaderOptions {
     // The code page the names are stored in: decides where a character ends.
     unsigned codePage = 1252;
     std::uint32_t blocksPerRead = 256;
+    // Told how far the file has been read, after each read: for a progress display.
+    BlockReader::ReadObserver onRead;
 };
 
 class ArchiveReader {

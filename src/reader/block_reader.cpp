@@ -9,12 +9,13 @@
 namespace quorvel::reader {
 
 BlockReader::BlockReader(ByteSource& source, std::uint64_t payloadOffset, std::string key,
-                         std::uint32_t blocksPerRead)
+                         std::uint32_t blocksPerRead, ReadObserver observer)
     : source_(source),
       payloadOffset_(payloadOffset),
       payloadSize_(source.Size() > payloadOffset ? source.Size() - payloadOffset : 0),
       key_(std::move(key)),
-      blocksPerRead_(blocksPerRead == 0 ? 1 : blocksPerRead) {}
+      blocksPerRead_(blocksPerRead == 0 ? 1 : blocksPerRead),
+      observer_(std::move(observer)) {}
 
 std::uint64_t BlockReader::BlockOf(std::uint64_t position) const { return position / kBlockDataSize; }
 
@@ -66,6 +67,7 @@ void BlockReader::Refill() {
         throw ArchiveError(ArchiveProblem::Unreadable, "the file changed while it was read",
                            ProblemPlace::At(payloadOffset_ + rawRead_ + got));
     rawRead_ += got;
+    if (observer_) observer_(FileBytesRead());
     data_.resize(got);
     std::size_t dataCount = 0;
     for (std::size_t start = 0, number = firstBlock; start < got; start += kBlockSize, ++number) {

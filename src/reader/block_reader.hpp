@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,9 +16,12 @@ namespace quorvel::reader {
 
 class BlockReader {
 public:
+    // Told the file bytes read so far after each read from the source.
+    using ReadObserver = std::function<void(std::uint64_t fileBytesRead)>;
+
     // key: the password in the archive's code page, empty for an archive not scrambled.
     BlockReader(ByteSource& source, std::uint64_t payloadOffset, std::string key,
-                std::uint32_t blocksPerRead = 256);
+                std::uint32_t blocksPerRead = 256, ReadObserver observer = {});
 
     // The next data byte. Throws ArchiveError: CutShort past the last one, BrokenBlock.
     std::uint8_t NextByte() {
@@ -51,6 +55,7 @@ private:
     std::string key_;
     std::size_t keyIndex_ = 0;
     std::uint32_t blocksPerRead_;
+    ReadObserver observer_;
     std::vector<std::uint8_t> raw_;
     std::vector<std::uint8_t> data_;  // the data bytes of the blocks read last
     std::size_t at_ = 0;

@@ -11,24 +11,10 @@
 
 #include "format/archive_format.hpp"
 #include "tool/tool_error.hpp"
+#include "tool/unique_fd.hpp"
 
 namespace quorvel::tool {
 namespace {
-
-// A descriptor closed with its scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 [[noreturn]] void Fail(const std::filesystem::path& file, const std::string& what) {
     throw ToolError(file.string() + ": " + what + " (" + std::strerror(errno) + ")");
@@ -41,7 +27,7 @@ void RefuseTooLarge(const std::filesystem::path& file, std::uint64_t size) {
 }  // namespace
 
 std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file) {
-    const Descriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) Fail(file, "cannot be read");
     struct stat info;
     if (fstat(fd.get(), &info) != 0) Fail(file, "cannot be read");

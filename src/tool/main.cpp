@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "tool/command_line.hpp"
+#include "tool/extract_command.hpp"
 #include "tool/help_texts.hpp"
+#include "tool/list_command.hpp"
 #include "tool/pack_command.hpp"
+#include "tool/test_command.hpp"
 #include "tool/tool_error.hpp"
 
 namespace {
@@ -28,8 +31,12 @@ int Run(const quorvel::tool::Command& command) {
                 return kExitSuccess;
             } else if constexpr (std::is_same_v<Options, PackOptions>) {
                 return RunPack(options);
+            } else if constexpr (std::is_same_v<Options, ListOptions>) {
+                return RunList(options);
+            } else if constexpr (std::is_same_v<Options, TestOptions>) {
+                return RunTest(options);
             } else {
-                throw ToolError("not available");
+                return RunExtract(options);
             }
         },
         command);
@@ -45,7 +52,7 @@ int main(int argc, char** argv) {
         const std::string command = error.command.empty() ? "quorvel" : "quorvel " + error.command;
         std::cerr << command << ": " << error.what() << "; see " << command << " --help\n";
         return kExitUsage;
-    } catch (const UsageError& error) {
+    } catch (const UsageError& error) {  // an unreadable file as well
         std::cerr << "quorvel: " << error.what() << "\n";
         return kExitUsage;
     } catch (const std::exception& error) {

@@ -33,20 +33,20 @@ std::string PasswordForReading(const ReadOptions& options, const reader::Archive
     const auto checked = [&](const std::string& utf8, const std::string& source) {
         std::string password = InCodePage(utf8, options.codePage);
         if (!reader::PasswordMatches(header, password))
-            throw ToolError(options.archive + ": the password " + source + " is wrong");
+            throw ToolError("the password " + source + " is wrong");
         return password;
     };
     if (options.passwordFile) return checked(ReadPasswordFile(*options.passwordFile), "in " + *options.passwordFile);
     if (const char* given = std::getenv(kEnvironmentVariable)) return checked(given, std::string("in ") + kEnvironmentVariable);
     if (!CanAskPassword())
-        throw ToolError(options.archive + ": the archive is scrambled; give its password with --password-file FILE or " +
+        throw ToolError(std::string("the archive is scrambled: give its password with --password-file FILE or ") +
                         kEnvironmentVariable + ", or run on a terminal to be asked");
     for (int attempt = 1; attempt <= kTries; ++attempt) {
         const std::string password = InCodePage(AskPassword(), options.codePage);
         if (reader::PasswordMatches(header, password)) return password;
         std::cerr << "quorvel: wrong password" << (attempt < kTries ? ", try again" : "") << "\n";
     }
-    throw ToolError(options.archive + ": the password is wrong (" + std::to_string(kTries) + " tries)");
+    throw ToolError("the password is wrong (" + std::to_string(kTries) + " tries)");
 }
 
 }  // namespace quorvel::tool

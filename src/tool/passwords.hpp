@@ -13,8 +13,8 @@ namespace quorvel::tool {
 // The password to scramble with, or "" for none. Throws ToolError.
 std::string PasswordForPacking(const PackOptions& options);
 
-// The archive's password, "" when it is not scrambled. Throws ToolError when none is given
-// and there is no terminal to ask on, or when the one given is wrong.
+// The archive's password in its code page, "" when it is not scrambled. Throws ToolError
+// when none is given and there is no terminal to ask on, or when the one given is wrong.
 std::string PasswordForReading(const ReadOptions& options, const reader::ArchiveHeader& header);
 
 }  // namespace quorvel::tool
