@@ -88,6 +88,8 @@ private:
     class Host;
     class Name;
     [[noreturn]] void Fail(ArchiveProblem problem, const std::string& description) const;
+    // The error of a read inside a record or data, named by the entry whose name is known.
+    [[noreturn]] void FailInEntry(const ArchiveError& error, const std::string& cutShort) const;
 
     BlockReader blocks_;
     unsigned codePage_;

@@ -53,6 +53,7 @@ void BlockReader::CheckBlock(std::uint8_t* block, std::size_t count, std::uint64
 }
 
 void BlockReader::Refill() {
+    if (damage_) throw *damage_;
     dataStart_ += data_.size();
     data_.clear();
     at_ = 0;
@@ -72,7 +73,13 @@ void BlockReader::Refill() {
     std::size_t dataCount = 0;
     for (std::size_t start = 0, number = firstBlock; start < got; start += kBlockSize, ++number) {
         const std::size_t count = std::min<std::size_t>(kBlockSize, got - start);
-        CheckBlock(raw_.data() + start, count, number);
+        try {
+            CheckBlock(raw_.data() + start, count, number);
+        } catch (const ArchiveError& error) {
+            if (dataCount == 0) throw;
+            damage_ = error;
+            break;
+        }
         const std::size_t blockData = count >= 2 ? count - 2 : 0;
         std::memcpy(data_.data() + dataCount, raw_.data() + start, blockData);
         dataCount += blockData;

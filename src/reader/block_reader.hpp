@@ -1,15 +1,19 @@
 // The block stream behind the header: blocks of 4096 data bytes, each followed by its
 // Crc16 (high byte first) and, in a scrambled archive, XOR-ed with the password. Blocks are
 // read many at a time, descrambled and checked before any of their bytes is handed out, and
-// their data bytes are kept side by side, so that a reader can borrow long runs of them.
+// their data bytes are kept side by side, so that a reader can borrow long runs of them. A
+// damaged block is reported when the reading reaches it, after the good blocks before it,
+// so that the error falls on the entry the block belongs to.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "reader/archive_error.hpp"
 #include "reader/byte_source.hpp"
 
 namespace quorvel::reader {
@@ -56,6 +60,7 @@ private:
     std::size_t keyIndex_ = 0;
     std::uint32_t blocksPerRead_;
     ReadObserver observer_;
+    std::optional<ArchiveError> damage_;  // found in a block not reached yet
     std::vector<std::uint8_t> raw_;
     std::vector<std::uint8_t> data_;  // the data bytes of the blocks read last
     std::size_t at_ = 0;
