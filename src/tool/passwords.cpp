@@ -37,7 +37,8 @@ std::string PasswordForReading(const ReadOptions& options, const reader::Archive
         return password;
     };
     if (options.passwordFile) return checked(ReadPasswordFile(*options.passwordFile), "in " + *options.passwordFile);
-    if (const char* given = std::getenv(kEnvironmentVariable)) return checked(given, std::string("in ") + kEnvironmentVariable);
+    if (const char* given = std::getenv(kEnvironmentVariable); given != nullptr && *given != 0)
+        return checked(given, std::string("in ") + kEnvironmentVariable);
     if (!CanAskPassword())
         throw ToolError(std::string("the archive is scrambled: give its password with --password-file FILE or ") +
                         kEnvironmentVariable + ", or run on a terminal to be asked");
