@@ -96,7 +96,7 @@ const char kExtractHelp[] =
     "                         write under a free name like \"name (1).ext\"\n"
     "  -y                     --overwrite=always\n"
     "  -n                     --overwrite=never\n"
-    "  -q                     no progress bar\n";
+    "  -q                     no progress bar and no summary\n";
 
 const char kHelpOption[] = "  --help                 this text\n";
 
