@@ -157,13 +157,7 @@ TEST_F(Extract, AHundredThousandEntries) {
 // An interrupt or a kill while a large file is written leaves it under no name, and an
 // existing file it was to replace as it was.
 TEST_F(Extract, InterruptLeavesNothingPartial) {
-    std::vector<Item> items{LiteralItem(0)};
-    const std::uint32_t matches = 250000;  // about a gigabyte of zero bytes
-    items.insert(items.end(), matches, MatchItem(4352, 1));
-    EntryWriter entries;
-    entries.AddFile("done.txt", kTimes, ToBytes("done"));
-    entries.AddRawFile({"big.bin", kTimes, 1 + matches * 4352, {}, EncodeItems(items)});
-    const Bytes archive = Archive(entries);
+    const Bytes archive = Archive(DoneThenAGigabyte(kTimes));
     for (const bool existing : {false, true}) {
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
             SCOPED_TRACE(std::to_string(signal) + (existing ? " over an existing file" : ""));
