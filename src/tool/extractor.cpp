@@ -34,23 +34,26 @@ Extractor::Extractor(const ExtractOptions& options, NameText& names, ProgressBar
 
 void Extractor::Fail(const std::string& message) {
     progress_.Clear();
-    std::cerr << "quorvel: " << message << "\n";
+    std::cerr << "quorvel: " << Printable(message) << "\n";
     ++counts_.failed;
 }
 
 std::optional<std::vector<std::string>> Extractor::PartsOf(const reader::Entry& entry, const std::string& shown) {
-    const std::string where = "entry \"" + Printable(shown) + "\": ";
-    if (entry.unsafe) return Fail(where + "refused: the name could reach outside the folder"), std::nullopt;
-    if (entry.tooLong) return Fail(where + "refused: the name is longer than the Expander can create"), std::nullopt;
+    const auto refuse = [&](const std::string& why) -> std::optional<std::vector<std::string>> {
+        Fail("entry \"" + shown + "\": " + why);
+        return std::nullopt;
+    };
+    if (entry.unsafe) return refuse("refused: the name could reach outside the folder");
+    if (entry.tooLong) return refuse("refused: the name is longer than the Expander can create");
     const bool folder = entry.kind == reader::EntryKind::Folder;
     // A folder's name is made up to its last separator, as the Expander makes it.
     std::optional<std::vector<std::string>> parts = names_.SystemParts(folder ? entry.name + "\\" : entry.name);
-    if (!parts) return Fail(where + "the name means nothing in code page " + std::to_string(names_.CodePage())), std::nullopt;
-    std::string own = parts->back();
+    if (!parts) return refuse("the name means nothing in code page " + std::to_string(names_.CodePage()));
+    std::string own = std::move(parts->back());
     parts->pop_back();
     std::erase_if(*parts, [](const std::string& part) { return part.empty() || part == "."; });
     if (folder) return parts;
-    if (own.empty() || own == ".") return Fail(where + "the name names no file"), std::nullopt;
+    if (own.empty() || own == ".") return refuse("the name names no file");
     parts->push_back(std::move(own));
     return parts;
 }
