@@ -75,7 +75,7 @@ private:
 
 ArchiveReader::ArchiveReader(ByteSource& source, const ArchiveHeader& header, const ReaderOptions& options)
     : blocks_(source, header.payloadOffset, header.Scrambled() ? options.password : std::string(),
-              options.blocksPerRead),
+              options.blocksPerRead, options.onRead),
       codePage_(options.codePage),
       storage_(std::make_unique<DecoderStorage>()),
       name_(std::make_unique<Name>()) {
@@ -95,6 +95,14 @@ void ArchiveReader::Fail(ArchiveProblem problem, const std::string& description)
     place.block = blocks_.BlockOf(position);
     place.offset = blocks_.FileOffsetOf(position);
     throw ArchiveError(problem, description, place);
+}
+
+void ArchiveReader::FailInEntry(const ArchiveError& error, const std::string& cutShort) const {
+    if (error.problem() == ArchiveProblem::CutShort) Fail(ArchiveProblem::CutShort, cutShort);
+    if (error.place().entryName) throw error;
+    ProblemPlace place = error.place();
+    place.entryName = name_->Bytes();
+    throw ArchiveError(error.problem(), error.description(), place);
 }
 
 const Entry* ArchiveReader::Next() {
@@ -123,8 +131,8 @@ const Entry* ArchiveReader::Next() {
     try {
         ReadFileFields(source, storage_->History, ring_, fields_);
     } catch (const ArchiveError& error) {
-        if (error.problem() != ArchiveProblem::CutShort) throw;
-        Fail(ArchiveProblem::CutShort, "the archive ends inside an entry record");
+        if (error.problem() == ArchiveProblem::BrokenRecord) throw;
+        FailInEntry(error, "the archive ends inside an entry record");
     }
     entry_.times = {FileTimeValue(fields_.creationTime), FileTimeValue(fields_.lastAccessTime),
                     FileTimeValue(fields_.lastWriteTime)};
@@ -145,8 +153,7 @@ void ArchiveReader::ReadData(DataSink* sink) {
     try {
         DecodeFileData(*storage_, host, fields_.entrySize - fields_.sharedPrefixLength);
     } catch (const ArchiveError& error) {
-        if (error.problem() != ArchiveProblem::CutShort) throw;
-        Fail(ArchiveProblem::CutShort, "the archive ends inside the entry's data");
+        FailInEntry(error, "the archive ends inside the entry's data");
     }
     FlushWindow(storage_->Window, host);
     ring_.Advance();

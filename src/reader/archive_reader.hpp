@@ -61,6 +61,8 @@ struct ReaderOptions {
     // The code page the names are stored in: decides where a character ends.
     unsigned codePage = 1252;
     std::uint32_t blocksPerRead = 256;
+    // Told how far the file has been read, after each read: for a progress display.
+    BlockReader::ReadObserver onRead;
 };
 
 class ArchiveReader {
@@ -86,6 +88,8 @@ private:
     class Host;
     class Name;
     [[noreturn]] void Fail(ArchiveProblem problem, const std::string& description) const;
+    // The error of a read inside a record or data, named by the entry whose name is known.
+    [[noreturn]] void FailInEntry(const ArchiveError& error, const std::string& cutShort) const;
 
     BlockReader blocks_;
     unsigned codePage_;

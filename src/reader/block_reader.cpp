@@ -9,12 +9,13 @@
 namespace quorvel::reader {
 
 BlockReader::BlockReader(ByteSource& source, std::uint64_t payloadOffset, std::string key,
-                         std::uint32_t blocksPerRead)
+                         std::uint32_t blocksPerRead, ReadObserver observer)
     : source_(source),
       payloadOffset_(payloadOffset),
       payloadSize_(source.Size() > payloadOffset ? source.Size() - payloadOffset : 0),
       key_(std::move(key)),
-      blocksPerRead_(blocksPerRead == 0 ? 1 : blocksPerRead) {}
+      blocksPerRead_(blocksPerRead == 0 ? 1 : blocksPerRead),
+      observer_(std::move(observer)) {}
 
 std::uint64_t BlockReader::BlockOf(std::uint64_t position) const { return position / kBlockDataSize; }
 
@@ -50,6 +51,7 @@ void BlockReader::CheckBlock(std::uint8_t* block, std::size_t count, std::uint64
 }
 
 void BlockReader::Refill() {
+    if (damage_) throw *damage_;
     dataStart_ += data_.size();
     data_.clear();
     at_ = 0;
@@ -64,11 +66,18 @@ void BlockReader::Refill() {
         throw ArchiveError(ArchiveProblem::Unreadable, "the file changed while it was read",
                            ProblemPlace::At(payloadOffset_ + rawRead_ + got));
     rawRead_ += got;
+    if (observer_) observer_(FileBytesRead());
     data_.resize(got);
     std::size_t dataCount = 0;
     for (std::size_t start = 0, number = firstBlock; start < got; start += kBlockSize, ++number) {
         const std::size_t count = std::min<std::size_t>(kBlockSize, got - start);
-        CheckBlock(raw_.data() + start, count, number);
+        try {
+            CheckBlock(raw_.data() + start, count, number);
+        } catch (const ArchiveError& error) {
+            if (dataCount == 0) throw;
+            damage_ = error;
+            break;
+        }
         const std::size_t blockData = count >= 2 ? count - 2 : 0;
         std::memcpy(data_.data() + dataCount, raw_.data() + start, blockData);
         dataCount += blockData;

@@ -1,23 +1,31 @@
 // The block stream behind the header: blocks of 4096 data bytes, each followed by its
 // Crc16 (high byte first) and, in a scrambled archive, XOR-ed with the password. Blocks are
 // read many at a time, descrambled and checked before any of their bytes is handed out, and
-// their data bytes are kept side by side, so that a reader can borrow long runs of them.
+// their data bytes are kept side by side, so that a reader can borrow long runs of them. A
+// damaged block is reported when the reading reaches it, after the good blocks before it,
+// so that the error falls on the entry the block belongs to.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "reader/archive_error.hpp"
 #include "reader/byte_source.hpp"
 
 namespace quorvel::reader {
 
 class BlockReader {
 public:
+    // Told the file bytes read so far after each read from the source.
+    using ReadObserver = std::function<void(std::uint64_t fileBytesRead)>;
+
     // key: the password in the archive's code page, empty for an archive not scrambled.
     BlockReader(ByteSource& source, std::uint64_t payloadOffset, std::string key,
-                std::uint32_t blocksPerRead = 256);
+                std::uint32_t blocksPerRead = 256, ReadObserver observer = {});
 
     // The next data byte. Throws ArchiveError: CutShort past the last one, BrokenBlock.
     std::uint8_t NextByte() {
@@ -51,6 +59,8 @@ private:
     std::string key_;
     std::size_t keyIndex_ = 0;
     std::uint32_t blocksPerRead_;
+    ReadObserver observer_;
+    std::optional<ArchiveError> damage_;  // found in a block not reached yet
     std::vector<std::uint8_t> raw_;
     std::vector<std::uint8_t> data_;  // the data bytes of the blocks read last
     std::size_t at_ = 0;

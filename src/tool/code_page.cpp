@@ -3,7 +3,6 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <memory>
 
 #include "format/code_pages.hpp"
 #include "tool/tool_error.hpp"
@@ -11,9 +10,30 @@
 namespace quorvel::tool {
 namespace {
 
-struct IconvCloser {
-    void operator()(void* handle) const { iconv_close(static_cast<iconv_t>(handle)); }
-};
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+std::string CodesetName(int codePage) { return "CP" + std::to_string(codePage); }
+
+iconv_t OpenConverter(const std::string& to, const std::string& from, int codePage) {
+    const iconv_t converter = iconv_open(to.c_str(), from.c_str());
+    if (converter == kNoConverter)
+        throw ToolError("code page " + std::to_string(codePage) + " is not available on this system");
+    return converter;
+}
+
+// Converts as far as it can; `in` and `inLeft` tell where it stopped. False on a byte
+// sequence without meaning (EILSEQ) or cut short (EINVAL).
+bool Convert(iconv_t converter, const char*& in, std::size_t& inLeft, std::string& out) {
+    char buffer[1024];
+    while (inLeft > 0) {
+        char* to = buffer;
+        std::size_t toLeft = sizeof buffer;
+        const std::size_t result = iconv(converter, const_cast<char**>(&in), &inLeft, &to, &toLeft);
+        out.append(buffer, static_cast<std::size_t>(to - buffer));
+        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -22,23 +42,49 @@ bool IsSupportedCodePage(int codePage) {
 }
 
 std::string FromUtf8(std::string_view text, int codePage, const std::string& what) {
-    const std::string target = "CP" + std::to_string(codePage);
-    std::unique_ptr<void, IconvCloser> converter(iconv_open(target.c_str(), "UTF-8"));
-    if (converter.get() == reinterpret_cast<void*>(-1)) {
-        converter.release();
-        throw ToolError("code page " + std::to_string(codePage) + " is not available on this system");
-    }
-    std::string out(text.size() * 2 + 8, '\0');
-    char* in = const_cast<char*>(text.data());
+    const iconv_t converter = OpenConverter(CodesetName(codePage), "UTF-8", codePage);
+    std::string out;
+    const char* in = text.data();
     std::size_t inLeft = text.size();
-    char* to = out.data();
-    std::size_t outLeft = out.size();
-    if (iconv(static_cast<iconv_t>(converter.get()), &in, &inLeft, &to, &outLeft) == static_cast<std::size_t>(-1)) {
+    const bool converted = Convert(converter, in, inLeft, out);
+    const int error = errno;
+    iconv_close(converter);
+    if (!converted)
         throw ToolError(what + ": " +
-                        (errno == EILSEQ ? "holds a character that code page " + std::to_string(codePage) + " cannot represent"
+                        (error == EILSEQ ? "holds a character that code page " + std::to_string(codePage) + " cannot represent"
                                          : std::string("is not valid UTF-8")));
+    return out;
+}
+
+struct Utf8Converter::State {
+    iconv_t converter;
+};
+
+Utf8Converter::Utf8Converter(int codePage)
+    : state_(std::make_unique<State>(State{OpenConverter("UTF-8", CodesetName(codePage), codePage)})) {}
+
+Utf8Converter::~Utf8Converter() { iconv_close(state_->converter); }
+
+std::optional<std::string> Utf8Converter::Exact(std::string_view text) {
+    iconv(state_->converter, nullptr, nullptr, nullptr, nullptr);
+    std::string out;
+    const char* in = text.data();
+    std::size_t inLeft = text.size();
+    if (!Convert(state_->converter, in, inLeft, out)) return std::nullopt;
+    return out;
+}
+
+std::string Utf8Converter::Shown(std::string_view text) {
+    iconv(state_->converter, nullptr, nullptr, nullptr, nullptr);
+    std::string out;
+    const char* in = text.data();
+    std::size_t inLeft = text.size();
+    while (!Convert(state_->converter, in, inLeft, out)) {
+        out += "\xEF\xBF\xBD";
+        ++in;
+        --inLeft;
+        iconv(state_->converter, nullptr, nullptr, nullptr, nullptr);
     }
-    out.resize(out.size() - outLeft);
     return out;
 }
 

@@ -1,36 +1,45 @@
-// quorvel: makes self-extracting archives for the Quorvel Expander.
+// quorvel: makes self-extracting archives for the Quorvel Expander, and lists, tests and
+// extracts them without running them.
 #include <iostream>
-#include <string_view>
+#include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
+#include "tool/command_line.hpp"
+#include "tool/extract_command.hpp"
+#include "tool/help_texts.hpp"
+#include "tool/list_command.hpp"
 #include "tool/pack_command.hpp"
+#include "tool/test_command.hpp"
 #include "tool/tool_error.hpp"
 
 namespace {
 
 const char kVersion[] = "quorvel 1.60";
 
-const char kUsage[] =
-    "usage: quorvel COMMAND [options]\n"
-    "\n"
-    "commands:\n"
-    "  pack     make a self-extracting file (quorvel pack --help)\n"
-    "\n"
-    "  --help     this text\n"
-    "  --version  the tool's version\n";
-
-int Run(const std::vector<std::string_view>& arguments) {
+int Run(const quorvel::tool::Command& command) {
     using namespace quorvel::tool;
-    if (arguments.empty()) throw UsageError("no command given");
-    const std::string_view command = arguments[0];
-    if (command == "--help" || command == "-h") return std::cout << kUsage, kExitSuccess;
-    if (command == "--version") return std::cout << kVersion << "\n", kExitSuccess;
-    if (command == "pack") {
-        const PackOptions options = ParsePackOptions({arguments.begin() + 1, arguments.end()});
-        if (options.help) return std::cout << kPackUsage, kExitSuccess;
-        return RunPack(options);
-    }
-    throw UsageError("unknown command " + std::string(command));
+    return std::visit(
+        [](const auto& options) -> int {
+            using Options = std::decay_t<decltype(options)>;
+            if constexpr (std::is_same_v<Options, HelpRequest>) {
+                std::cout << HelpText(options.command);
+                return kExitSuccess;
+            } else if constexpr (std::is_same_v<Options, VersionRequest>) {
+                std::cout << kVersion << "\n";
+                return kExitSuccess;
+            } else if constexpr (std::is_same_v<Options, PackOptions>) {
+                return RunPack(options);
+            } else if constexpr (std::is_same_v<Options, ListOptions>) {
+                return RunList(options);
+            } else if constexpr (std::is_same_v<Options, TestOptions>) {
+                return RunTest(options);
+            } else {
+                return RunExtract(options);
+            }
+        },
+        command);
 }
 
 }  // namespace
@@ -38,9 +47,13 @@ int Run(const std::vector<std::string_view>& arguments) {
 int main(int argc, char** argv) {
     using namespace quorvel::tool;
     try {
-        return Run({argv + 1, argv + argc});
-    } catch (const UsageError& error) {
-        std::cerr << "quorvel: " << error.what() << "\n" << (argc > 1 && std::string_view(argv[1]) == "pack" ? kPackUsage : kUsage);
+        return Run(ParseCommandLine({argv + 1, argv + argc}));
+    } catch (const CommandLineError& error) {
+        const std::string command = error.command.empty() ? "quorvel" : "quorvel " + error.command;
+        std::cerr << command << ": " << error.what() << "; see " << command << " --help\n";
+        return kExitUsage;
+    } catch (const UsageError& error) {  // an unreadable file as well
+        std::cerr << "quorvel: " << error.what() << "\n";
         return kExitUsage;
     } catch (const std::exception& error) {
         std::cerr << "quorvel: " << error.what() << "\n";

@@ -1,69 +1,29 @@
 #include "tool/output_file.hpp"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
+#include "tool/interrupt_cleanup.hpp"
 #include "tool/tool_error.hpp"
 
 namespace quorvel::tool {
-namespace {
-
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
-
-// The temporary file's name while it exists under that name, for the interrupt handler.
-std::atomic<const char*> GuardedTemporary{nullptr};
-static_assert(std::atomic<const char*>::is_always_lock_free);
-
-// Removes the temporary file, then lets the signal end the process as it would have. Only
-// async-signal-safe calls.
-void OnInterrupt(int signal) {
-    if (const char* name = GuardedTemporary.load()) unlink(name);
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigaction(signal, &action, nullptr);
-    raise(signal);
-}
-
-sigset_t InterruptSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : kInterrupts) sigaddset(&set, signal);
-    return set;
-}
-
-// A signal that the tool was started to ignore stays ignored.
-void InstallInterruptHandlers() {
-    struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
-    action.sa_mask = InterruptSet();
-    for (int signal : kInterrupts) {
-        struct sigaction previous = {};
-        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
-            sigaction(signal, &action, nullptr);
-    }
-}
-
-}  // namespace
 
 // The file is made and registered while interrupts wait in this thread, which creates the
 // output before the worker threads start: an interrupt finds either no file or one it removes.
 OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)) {
-    InstallInterruptHandlers();
+    InstallInterruptCleanup();
     temporary_ = target_.string() + ".partial-XXXXXX";
-    const sigset_t interrupts = InterruptSet();
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
-    fd_ = mkstemp(temporary_.data());
-    const int error = errno;
-    if (fd_ >= 0) GuardedTemporary.store(temporary_.c_str());
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    int error = 0;
+    {
+        const InterruptHold hold;
+        fd_ = mkstemp(temporary_.data());
+        error = errno;
+        if (fd_ >= 0) GuardTemporary(AT_FDCWD, temporary_.c_str());
+    }
     errno = error;
     if (fd_ < 0) Fail("cannot be written");
 }
@@ -72,7 +32,7 @@ OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)
 OutputFile::~OutputFile() {
     if (fd_ >= 0) close(fd_);
     if (!committed_) unlink(temporary_.c_str());
-    GuardedTemporary.store(nullptr);
+    ForgetTemporary();
 }
 
 void OutputFile::Fail(const std::string& what) const {

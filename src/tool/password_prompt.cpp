@@ -17,7 +17,7 @@ public:
     SilentTerminal() : fd_(open("/dev/tty", O_RDWR | O_CLOEXEC)) {
         if (fd_ < 0 || tcgetattr(fd_, &saved_) != 0) {
             if (fd_ >= 0) close(fd_);
-            throw ToolError("--password needs a terminal; use --password-file");
+            throw ToolError("no terminal to ask the password on; use --password-file");
         }
         termios silent = saved_;
         silent.c_lflag &= static_cast<tcflag_t>(~ECHO);
@@ -56,6 +56,13 @@ std::string AskNewPassword() {
     std::string first = terminal.Ask("Password: ");
     if (terminal.Ask("Password again: ") != first) throw ToolError("the two passwords differ");
     return first;
+}
+
+bool CanAskPassword() { return isatty(STDIN_FILENO) == 1; }
+
+std::string AskPassword() {
+    SilentTerminal terminal;
+    return terminal.Ask("Password: ");
 }
 
 std::string ReadPasswordFile(const std::string& file) {

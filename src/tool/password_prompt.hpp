@@ -8,6 +8,12 @@ namespace quorvel::tool {
 // there is no terminal.
 std::string AskNewPassword();
 
+// Whether standard input is a terminal, where a password can be asked for.
+bool CanAskPassword();
+
+// Asks once on the terminal, without echo; throws when there is no terminal.
+std::string AskPassword();
+
 // The first line of a file, without its line end.
 std::string ReadPasswordFile(const std::string& file);
 

@@ -1,4 +1,4 @@
-// Errors of the quorvel tool: a message for the user, and whether it was a usage mistake.
+// Errors of the quorvel tool: a message for the user, and the exit code it ends with.
 #pragma once
 
 #include <stdexcept>
@@ -14,6 +14,11 @@ struct ToolError : std::runtime_error {
 // The command line is wrong; the message says how, and usage help follows.
 struct UsageError : ToolError {
     using ToolError::ToolError;
+};
+
+// A file the user named cannot be read at all; ends the tool as a usage mistake does.
+struct UnreadableError : UsageError {
+    using UsageError::UsageError;
 };
 
 constexpr int kExitSuccess = 0;

@@ -403,14 +403,8 @@ TEST(NativeRunCommand, StartsAnExtractedScript) {
 // ends the program (under Wine the interrupt arrives as a console Ctrl+C event).
 TEST_P(Extraction, InterruptRemovesThePartlyWrittenFile) {
     TempFolder folder;
-    std::vector<Item> items{LiteralItem(0)};
-    const std::uint32_t matches = 250000;  // about a gigabyte of zero bytes
-    items.insert(items.end(), matches, MatchItem(4352, 1));
-    EntryWriter entries;
-    entries.AddFile("done.txt", kTimes, ToBytes("done"));
-    entries.AddRawFile({"big.bin", kTimes, 1 + matches * 4352, {}, EncodeItems(items)});
     const auto big = folder / "big.bin";
-    const RunResult result = RunArchive(build(), folder, Archive(entries),
+    const RunResult result = RunArchive(build(), folder, Archive(DoneThenAGigabyte(kTimes)),
                                         {.interruptWhen = [&] { return std::filesystem::exists(big); }});
     if (build() == Build::Native) {
         EXPECT_EQ(result.signal, SIGINT);

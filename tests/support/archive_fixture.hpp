@@ -15,6 +15,8 @@
 
 #include "packer/archive_writer.hpp"
 #include "packer/entry_writer.hpp"
+#include "packer/item.hpp"
+#include "packer/item_encoder.hpp"
 #include "support/expander_runner.hpp"
 
 namespace quorvel::test {
@@ -49,6 +51,18 @@ inline Bytes WordBytes(std::size_t n, std::uint32_t seed) {
 
 inline Bytes Archive(const EntryWriter& entries, const ArchiveOptions& options = {}) {
     return BuildArchive(options, entries.Payload());
+}
+
+// done.txt, then big.bin: about a gigabyte of zero bytes, long enough to be interrupted
+// while it is written once done.txt exists.
+inline EntryWriter DoneThenAGigabyte(const EntryTimes& times) {
+    std::vector<Item> items{LiteralItem(0)};
+    const std::uint32_t matches = 250000;
+    items.insert(items.end(), matches, MatchItem(4352, 1));
+    EntryWriter entries;
+    entries.AddFile("done.txt", times, ToBytes("done"));
+    entries.AddRawFile({"big.bin", times, 1 + matches * 4352, {}, EncodeItems(items)});
+    return entries;
 }
 
 inline std::string Expanding(const std::string& name) { return "expanding : " + name + " ... end.\r\n"; }

@@ -1,5 +1,7 @@
 #include "support/expander_runner.hpp"
 
+#include "support/extract_differential.hpp"
+
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -88,13 +90,19 @@ RunResult RunSelfExtractor(Build build, const std::filesystem::path& file, RunOp
     return RunProgram({windows.loader, file.string()}, options);
 }
 
+// A native run in an empty folder that needed no answers and succeeded is checked against
+// quorvel extract.
 RunResult RunArchive(Build build, const TempFolder& folder, std::span<const std::uint8_t> archive,
                      RunOptions options) {
     std::vector<std::uint8_t> bytes = StubBytes(build);
     bytes.insert(bytes.end(), archive.begin(), archive.end());
     const std::filesystem::path file = folder / "sfx.exe";
+    const bool compared = build == Build::Native && options.input.empty() && options.workingFolder.empty() &&
+                          std::filesystem::is_empty(folder.path());
     WriteBytes(file, bytes);
-    return RunSelfExtractor(build, file, std::move(options));
+    RunResult result = RunSelfExtractor(build, file, options);
+    if (compared && result.exitCode == 0) ExpectQuorvelExtractsTheSame(file, folder.path(), options);
+    return result;
 }
 
 }  // namespace quorvel::test

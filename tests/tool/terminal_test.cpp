@@ -1,4 +1,6 @@
-// quorvel pack on a terminal: the password asked twice without echo, and the progress line.
+// quorvel on a terminal: pack's password asked twice without echo and its progress line;
+// test's password with three tries; extract's question about existing files and its
+// progress bar, coloured unless NO_COLOR is set.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -6,8 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <map>
 
-#include "support/archive_fixture.hpp"
+#include "support/tool_fixture.hpp"
 
 namespace quorvel::test {
 namespace {
@@ -21,10 +25,12 @@ struct TerminalRun {
 
 // Runs quorvel with a new terminal as its controlling terminal and standard streams,
 // answering each prompt that ends in ": " with the next line of answers.
-TerminalRun RunOnTerminal(const std::vector<std::string>& arguments, std::vector<std::string> answers) {
+TerminalRun RunOnTerminal(const std::vector<std::string>& arguments, std::vector<std::string> answers,
+                          const std::map<std::string, std::string>& environment = {}) {
     int master = -1;
     const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
     if (child == 0) {
+        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv;
         std::string program = std::string(QUORVEL_BIN_DIR) + "/quorvel";
         argv.push_back(program.data());
@@ -85,6 +91,54 @@ TEST(PackOnTerminal, DifferentPasswordsLeaveNoOutput) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.screen.find("the two passwords differ"), std::string::npos) << run.screen;
     EXPECT_FALSE(fs::exists(output));
+}
+
+TEST(ReadOnTerminal, TestAsksThePasswordThreeTimes) {
+    TempFolder work;
+    fs::create_directories(work / "in");
+    WriteBytes(work / "in/a.txt", WordBytes(5000, 1));
+    std::ofstream(work / "pw") << "Tiger Lily";
+    const std::string archive = (work / "p.sfx").string();
+    ASSERT_EQ(RunOnTerminal({"pack", "--stub", "native", "--password-file", (work / "pw").string(), "-o", archive,
+                             (work / "in").string()},
+                            {})
+                  .exitCode,
+              0);
+    TerminalRun run = RunOnTerminal({"test", archive}, {"tiger", "lily", "Tiger Lily"}, {{"QUORVEL_PASSWORD", ""}});
+    EXPECT_EQ(run.exitCode, 0) << run.screen;
+    EXPECT_NE(run.screen.find("wrong password, try again"), std::string::npos);
+    EXPECT_NE(run.screen.find("intact"), std::string::npos);
+    EXPECT_EQ(run.screen.find("Tiger Lily"), std::string::npos) << run.screen;  // not echoed
+    run = RunOnTerminal({"test", archive}, {"a", "b", "c"}, {{"QUORVEL_PASSWORD", ""}});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.screen.find("the password is wrong (3 tries)"), std::string::npos) << run.screen;
+}
+
+TEST(ReadOnTerminal, ExtractAsksAboutExistingFilesAndShowsProgress) {
+    TempFolder work;
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) WriteFile(work / "in" / name, ToBytes(name));
+    const std::string archive = (work / "p.sfx").string();
+    ASSERT_EQ(RunOnTerminal({"pack", "--stub", "native", "-o", archive, (work / "in/a.txt").string(),
+                             (work / "in/b.txt").string(), (work / "in/c.txt").string(), (work / "in/d.txt").string()},
+                            {})
+                  .exitCode,
+              0);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(work / "out" / name, ToBytes("old"));
+    TerminalRun run = RunOnTerminal({"extract", "-d", (work / "out").string(), archive}, {"what?", "r", "n", "all"});
+    EXPECT_EQ(run.exitCode, 0) << run.screen;
+    EXPECT_EQ(ReadText(work / "out/a.txt"), "old");
+    EXPECT_EQ(ReadText(work / "out/a (1).txt"), "a.txt");
+    EXPECT_EQ(ReadText(work / "out/b.txt"), "old");
+    EXPECT_EQ(ReadText(work / "out/c.txt"), "c.txt");
+    EXPECT_EQ(ReadText(work / "out/d.txt"), "d.txt");
+    EXPECT_NE(run.screen.find("1 existing file kept"), std::string::npos) << run.screen;
+    EXPECT_NE(run.screen.find("MB/s"), std::string::npos) << run.screen;
+    EXPECT_NE(run.screen.find("\033[32m"), std::string::npos);
+    run = RunOnTerminal({"extract", "-y", "-d", (work / "out").string(), archive}, {}, {{"NO_COLOR", "1"}});
+    EXPECT_NE(run.screen.find("MB/s"), std::string::npos) << run.screen;
+    EXPECT_EQ(run.screen.find("\033[32m"), std::string::npos);
+    run = RunOnTerminal({"extract", "-q", "-y", "-d", (work / "out").string(), archive}, {});
+    EXPECT_EQ(run.screen, "");
 }
 
 }  // namespace

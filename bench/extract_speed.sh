@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# bench/extract_speed.sh [--instructions] [WORKDIR]: how fast archives are read back, on the
+# benchmark corpus packed with `quorvel pack --stub native` at the default effort:
+#   quorvel test     against the native Expander's own extraction (the .sfx run in an empty
+#                    folder with no input),
+#   quorvel extract  against unzip (of zip -9 -r), tar + gzip -d, and tar + zstd -d where
+#                    zstd is installed.
+# The runs are interleaved, REPEAT rounds of each (default 5); it prints the minimum and the
+# median wall time, the ratio of each minimum to unzip's, and each program's peak resident
+# memory. --instructions adds valgrind callgrind instruction counts of one run each.
+# The extracted trees are checked against the corpus once. Not a test: timings depend on
+# the machine and on what else runs on it.
+set -euo pipefail
+instructions=no
+if [ "${1:-}" = --instructions ]; then instructions=yes; shift; fi
+repo=$(cd "$(dirname "$0")/.." && pwd)
+work=${1:-$(mktemp -d)}
+repeat=${REPEAT:-5}
+corpus_script=${CORPUS_SCRIPT:-$repo/../shared/bench/corpus.sh}
+quorvel=$repo/build/bin/quorvel
+
+cmake -S "$repo" -B "$repo/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$repo/build" -j2 --target quorvel >/dev/null
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+cd "$work"
+if [ ! -d corpus ]; then bash "$corpus_script" corpus >/dev/null; fi
+
+# Peak memory: GNU time where it is, else a small wrapper around wait4.
+if [ -x /usr/bin/time ]; then
+  peak_wrapper() { /usr/bin/time -o "$1" -f %M "${@:2}"; }
+else
+  cat >peak.c <<'EOF'
+#include <stdio.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+int main(int argc, char **argv) {
+  pid_t child = fork();
+  if (child == 0) { execvp(argv[2], argv + 2); _exit(127); }
+  int status; struct rusage usage;
+  wait4(child, &status, 0, &usage);
+  FILE *out = fopen(argv[1], "w");
+  fprintf(out, "%ld\n", usage.ru_maxrss);
+  fclose(out);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+EOF
+  cc -O2 -o peak peak.c
+  peak_wrapper() { "$work/peak" "$@"; }
+fi
+
+echo "packing the corpus..." >&2
+[ -f corpus.sfx ] || "$quorvel" pack -q --stub native -o corpus.sfx corpus
+[ -f corpus.zip ] || zip -q -9 -r corpus.zip corpus
+[ -f corpus.tar.gz ] || tar -cf - corpus | gzip -9 >corpus.tar.gz
+tools=(quorvel_test expander quorvel_extract unzip tar_gzip)
+if command -v zstd >/dev/null; then
+  [ -f corpus.tar.zst ] || tar -cf - corpus | zstd -q -19 -T0 -o corpus.tar.zst
+  tools+=(tar_zstd)
+fi
+
+# An empty folder "out", the last run's tree removed and written back before the clock starts.
+fresh() { rm -rf out; mkdir out; sync; }
+# Each runs one reading in "out", its peak memory written to $1.
+run_quorvel_test() { peak_wrapper "$1" "$quorvel" test corpus.sfx >/dev/null; }
+run_expander() { (cd out && peak_wrapper "$1" ../corpus.sfx </dev/null >/dev/null); }
+run_quorvel_extract() { peak_wrapper "$1" "$quorvel" extract -q -d out corpus.sfx; }
+run_unzip() { (cd out && peak_wrapper "$1" unzip -q ../corpus.zip); }
+run_tar_gzip() { (cd out && peak_wrapper "$1" tar -xzf ../corpus.tar.gz); }
+run_tar_zstd() { (cd out && peak_wrapper "$1" tar -I 'zstd -d' -xf ../corpus.tar.zst); }
+
+# The trees each extraction gives are the corpus.
+for tool in expander quorvel_extract unzip; do
+  fresh
+  "run_$tool" "$work/peak.$tool"
+  diff -r corpus out/corpus >/dev/null || { echo "$tool: extracted tree differs from the corpus" >&2; exit 1; }
+done
+
+declare -A times peak
+echo "timing $repeat interleaved rounds..." >&2
+for _ in $(seq "$repeat"); do
+  for tool in "${tools[@]}"; do
+    fresh
+    start=$(date +%s.%N)
+    "run_$tool" "$work/peak.$tool"
+    end=$(date +%s.%N)
+    times[$tool]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }') "
+    kilobytes=$(tail -n 1 "$work/peak.$tool")
+    if [ -z "${peak[$tool]:-}" ] || [ "$kilobytes" -gt "${peak[$tool]}" ]; then peak[$tool]=$kilobytes; fi
+  done
+done
+rm -rf out
+
+minimum() { tr ' ' '\n' <<<"$1" | grep . | sort -g | head -n 1; }
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+label() {
+  case $1 in
+    quorvel_test) echo "quorvel test";;
+    expander) echo "native Expander (.sfx)";;
+    quorvel_extract) echo "quorvel extract";;
+    unzip) echo "unzip";;
+    tar_gzip) echo "tar + gzip -d";;
+    tar_zstd) echo "tar + zstd -d";;
+  esac
+}
+
+echo "corpus: $(find corpus -type f | wc -l) files, $(du -sb corpus | cut -f1) bytes;" \
+  "corpus.sfx $(stat -c %s corpus.sfx) B, corpus.zip $(stat -c %s corpus.zip) B; $repeat rounds"
+unzip_min=$(minimum "${times[unzip]}")
+printf '%-24s %9s %11s %8s %14s\n' "reading" "min (s)" "median (s)" "x unzip" "peak RSS (MB)"
+for tool in "${tools[@]}"; do
+  awk -v name="$(label "$tool")" -v lo="$(minimum "${times[$tool]}")" -v mid="$(median "${times[$tool]}")" \
+      -v u="$unzip_min" -v kb="${peak[$tool]}" \
+      'BEGIN { printf "%-24s %9.3f %11.3f %8.2f %14.1f\n", name, lo, mid, lo / u, kb / 1024 }'
+done
+awk -v t="$(minimum "${times[quorvel_test]}")" -v e="$(minimum "${times[expander]}")" \
+    -v x="$(minimum "${times[quorvel_extract]}")" -v u="$unzip_min" \
+    'BEGIN { printf "quorvel test / Expander: %.2f   quorvel extract / unzip: %.2f\n", t / e, x / u }'
+
+if [ $instructions = yes ]; then
+  command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1; }
+  count() {
+    local out=$work/callgrind.out
+    valgrind --tool=callgrind --callgrind-out-file="$out" "$@" >/dev/null 2>&1 </dev/null
+    awk '/^(summary|totals):/ { print $2; exit }' "$out"
+    rm -f "$out"
+  }
+  echo "instructions (callgrind, one run each):"
+  fresh
+  printf '  %-24s %15s\n' "quorvel test" "$(count "$quorvel" test corpus.sfx)"
+  printf '  %-24s %15s\n' "native Expander (.sfx)" "$(cd out && count ../corpus.sfx)"
+  fresh
+  printf '  %-24s %15s\n' "quorvel extract" "$(count "$quorvel" extract -q -d out corpus.sfx)"
+  fresh
+  printf '  %-24s %15s\n' "unzip" "$(cd out && count unzip -q ../corpus.zip)"
+  rm -rf out
+fi

@@ -1,0 +1,57 @@
+// Writes an archive's entries under the target folder as the reader hands them over: the
+// entries asked for are made, every other file is decoded and dropped (a later file may
+// start from it). A name that could reach outside the folder, or one that cannot be made,
+// is refused with a message and counted; the entries after it go on.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+#include "reader/archive_reader.hpp"
+#include "tool/command_options.hpp"
+#include "tool/name_patterns.hpp"
+#include "tool/name_text.hpp"
+#include "tool/overwrite_choice.hpp"
+#include "tool/progress_bar.hpp"
+#include "tool/target_folder.hpp"
+
+namespace quorvel::tool {
+
+struct ExtractCounts {
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+    std::uint64_t kept = 0;     // existing files left as they were
+    std::uint64_t renamed = 0;  // written under a free name beside an existing file
+    std::uint64_t failed = 0;   // entries refused or not written
+};
+
+class Extractor {
+public:
+    Extractor(const ExtractOptions& options, NameText& names, ProgressBar& progress);
+
+    // Reads the entry's data, if any, writing it or dropping it.
+    void Take(const reader::Entry& entry, reader::ArchiveReader& archive);
+
+    const ExtractCounts& Counts() const { return counts_; }
+    NamePatterns& Patterns() { return patterns_; }
+
+private:
+    // The entry's parts in UTF-8 without empty and "." parts; a file's last part is its own
+    // name. Nothing when the entry is refused.
+    std::optional<std::vector<std::string>> PartsOf(const reader::Entry& entry, const std::string& shown);
+    void TakeFolder(const std::vector<std::string>& parts);
+    void TakeFile(const reader::Entry& entry, reader::ArchiveReader& archive, std::vector<std::string> parts);
+    void Fail(const std::string& message);
+
+    NameText& names_;
+    ProgressBar& progress_;
+    TargetFolder target_;
+    NamePatterns patterns_;
+    OverwriteChoice overwrite_;
+    mode_t umask_;
+    ExtractCounts counts_;
+};
+
+}  // namespace quorvel::tool

@@ -1,0 +1,18 @@
+// Whole files read into memory: the inputs of an archive, a stub file, a comment file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quorvel::tool {
+
+// The whole file; refused before anything is read when it has 2^31 bytes or more, which no
+// archive entry can hold. Throws ToolError naming the file.
+std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file);
+
+// A text file as it is. Throws ToolError naming the file.
+std::string ReadTextFile(const std::string& file);
+
+}  // namespace quorvel::tool
