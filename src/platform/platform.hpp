@@ -44,7 +44,10 @@ bool CreateForWriting(FileObject& file, const char* name);
 // Reads up to n bytes; delivered gets the count. False only when the system call fails.
 bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered);
 // Reads exactly n bytes; false when the call fails or fewer arrive.
-bool ReadExact(FileObject& file, void* buffer, std::uint32_t n);
+inline bool ReadExact(FileObject& file, void* buffer, std::uint32_t n) {
+    std::uint32_t got = 0;
+    return ReadSome(file, buffer, n, got) && got == n;
+}
 // Writes exactly n bytes; false when the call fails or fewer are written.
 bool WriteExact(FileObject& file, const void* buffer, std::uint32_t n);
 // Length in bytes as a signed 32-bit value, -1 on failure.

@@ -62,11 +62,6 @@ bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& de
     return true;
 }
 
-bool ReadExact(FileObject& file, void* buffer, std::uint32_t n) {
-    std::uint32_t got = 0;
-    return ReadSome(file, buffer, n, got) && got == n;
-}
-
 bool WriteExact(FileObject& file, const void* buffer, std::uint32_t n) {
     if (!IsOpen(file)) return false;
     std::uint32_t done = 0;
