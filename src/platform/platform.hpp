@@ -5,17 +5,15 @@
 
 #include <cstdint>
 
+#include "format/archive_format.hpp"
 #include "format/file_time.hpp"
 
 namespace quorvel {
 
-// Longest name a file object holds, terminator excluded.
-constexpr int kMaxFileName = 259;
-
 enum class FileState : std::uint8_t { Closed, Reading, ReadWrite };
 
 struct FileObject {
-    char name[kMaxFileName + 1];
+    char name[kMaxNameLength + 1];
     std::intptr_t handle;
     FileState state;
 };
@@ -39,7 +37,7 @@ bool GetOwnPath(char (&path)[261]);
 bool OpenForReading(FileObject& file, const char* name);
 // Creates or empties the file, open for reading and writing. A link or other reparse point
 // at the name is replaced by a new file, never written through. Names longer than
-// kMaxFileName fail; they are never shortened.
+// kMaxNameLength fail; they are never shortened.
 bool CreateForWriting(FileObject& file, const char* name);
 // Reads up to n bytes; delivered gets the count. False only when the system call fails.
 bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered);

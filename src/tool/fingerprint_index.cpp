@@ -1,5 +1,7 @@
 #include "tool/fingerprint_index.hpp"
 
+#include "format/archive_format.hpp"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,7 +10,7 @@ namespace {
 
 constexpr std::uint32_t kRunLength = 8;
 constexpr std::uint32_t kSampleShift = 60;  // one run in 16 is sampled
-constexpr std::uint32_t kRemembered = 255;
+constexpr std::uint32_t kRemembered = kMaxReferenceBack;
 
 struct Sampled {
     std::uint64_t fingerprint;

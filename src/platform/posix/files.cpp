@@ -20,7 +20,7 @@ int Descriptor(const FileObject& file) { return static_cast<int>(file.handle); }
 bool Open(FileObject& file, const char* name, int flags, FileState state) {
     char systemName[posix::kSystemNameSize];
     const std::size_t length = std::strlen(name);
-    if (length > kMaxFileName || !posix::ToSystemName(name, systemName)) return false;
+    if (length > kMaxNameLength || !posix::ToSystemName(name, systemName)) return false;
     std::memcpy(file.name, name, length + 1);
     int fd = open(systemName, flags | O_CLOEXEC, 0666);
     // O_NOFOLLOW refuses a link at the name (ELOOP). The link is removed, and a new file is

@@ -96,11 +96,11 @@ bool ConvertToUtf8(const char* from, char (&out)[kSystemNameSize]) {
 }  // namespace
 
 bool ToSystemName(const char* name, char (&out)[kSystemNameSize]) {
-    char slashed[kMaxFileName + 1];
+    char slashed[kMaxNameLength + 1];
     std::size_t n = 0;
     for (const char* at = name; *at != 0;) {
         const char* next = NextChar(at);
-        if (n + static_cast<std::size_t>(next - at) > kMaxFileName) return false;
+        if (n + static_cast<std::size_t>(next - at) > kMaxNameLength) return false;
         if (*at == '\\') {
             slashed[n++] = '/';
         } else {

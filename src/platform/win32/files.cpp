@@ -10,10 +10,10 @@ HANDLE Handle(const FileObject& file) { return reinterpret_cast<HANDLE>(file.han
 bool IsOpen(const FileObject& file) { return file.state != FileState::Closed; }
 
 bool Open(FileObject& file, const char* name, DWORD access, DWORD disposition, FileState state) {
-    int length = 0;
+    std::uint32_t length = 0;
     while (name[length] != 0)
-        if (++length > kMaxFileName) return false;
-    for (int i = 0; i <= length; ++i) file.name[i] = name[i];
+        if (++length > kMaxNameLength) return false;
+    for (std::uint32_t i = 0; i <= length; ++i) file.name[i] = name[i];
     HANDLE handle = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
