@@ -6,6 +6,7 @@
 #include <map>
 
 #include "tool/code_page.hpp"
+#include "tool/stub_choice.hpp"
 
 namespace quorvel::tool {
 namespace {
@@ -96,6 +97,9 @@ void ExpectOneArchive(const std::string& command, const std::vector<std::string>
 void CheckPack(const PackOptions& options) {
     if (options.output.empty()) throw CommandLineError("pack", "no output given (-o OUTPUT)");
     if (options.paths.empty()) throw CommandLineError("pack", "nothing to pack: give one PATH or more");
+    if (options.stub && !IsKnownStubChoice(*options.stub))
+        throw CommandLineError("pack", "--stub takes windows, native or an Expander FILE; \"" + *options.stub +
+                                           "\" is neither word nor an existing file");
 }
 
 }  // namespace

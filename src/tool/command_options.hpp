@@ -15,7 +15,7 @@ struct PackOptions {
     std::string output;
     std::vector<std::string> paths;
     std::optional<std::string> baseFolder;  // -C
-    std::string stub = "windows";           // windows, native, or a file
+    std::optional<std::string> stub;        // windows, native or a file; none: by OUTPUT's name
     std::optional<std::string> comment;      // UTF-8
     std::optional<std::string> commentFile;
     std::string runCommand;                 // UTF-8

@@ -65,8 +65,11 @@ int RunPack(const PackOptions& options) {
 
     const ArchiveOptions archive = HeaderFields(options);
     const std::vector<std::string> names = StoredNames(entries, options.codePage);
-    const std::vector<std::uint8_t> stub = ChooseStub(options.stub);
-    if (IsWindowsStub(options.stub, stub))
+    const std::string stubChoice = StubChoiceFor(options.stub, options.output);
+    const std::vector<std::uint8_t> stub = ChooseStub(stubChoice);
+    if (!options.stub && !options.quiet && isatty(STDERR_FILENO))
+        std::cerr << "quorvel: " << StubChoiceNote(stubChoice, options.output) << "\n";
+    if (IsWindowsStub(stubChoice, stub))
         CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
 
     OutputFile output(options.output);

@@ -53,10 +53,10 @@ protected:
         ExpectNoOutput();
     }
 
-    // Neither the output nor a partial one.
+    // Neither an output (sample.sfx, sample.exe) nor a partial one.
     void ExpectNoOutput() {
         for (const auto& entry : fs::directory_iterator(work_.path()))
-            EXPECT_EQ(entry.path().filename().string().find("sample.sfx"), std::string::npos) << entry.path();
+            EXPECT_FALSE(entry.path().filename().string().starts_with("sample.")) << entry.path();
     }
 
     TempFolder work_;
@@ -96,10 +96,11 @@ TEST_F(Pack, PasswordArchiveOpensWithItsPassword) {
 
 TEST_F(Pack, WindowsExpanderUnderWine) {
     MakeSampleTree(Input("win"), 5);
-    ASSERT_EQ(Quorvel({"pack", "--comment", "for Windows", "-o", Output().string(), Input("win").string()}).exitCode, 0);
+    const fs::path setup = work_ / "setup.exe";
+    ASSERT_EQ(Quorvel({"pack", "--comment", "for Windows", "-o", setup.string(), Input("win").string()}).exitCode, 0);
     // The shipped i686 Expander is in front; it runs as is, or as its x86_64 twin where this
     // machine cannot run 32-bit programs.
-    Bytes packed = ReadBytes(Output());
+    Bytes packed = ReadBytes(setup);
     const Bytes shipped = ReadBytes(std::string(QUORVEL_STUB_DIR) + "/expander.exe");
     ASSERT_TRUE(std::equal(shipped.begin(), shipped.end(), packed.begin()));
     const Bytes runnable = StubBytes(Build::Windows);
@@ -109,6 +110,42 @@ TEST_F(Pack, WindowsExpanderUnderWine) {
     const fs::path out = Unpack(Build::Windows, {}, &run);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(Snapshot(out / "win"), Snapshot(Input("win")));
+}
+
+// Without --stub the output's name decides: .exe in any case gets the Windows Expander,
+// anything else the native one, silently when standard error is no terminal.
+TEST_F(Pack, StubFollowsTheOutputNameUnlessGiven) {
+    WriteFile(Input("s/a.txt"), ToBytes("a"));
+    const Bytes windows = ReadBytes(std::string(QUORVEL_STUB_DIR) + "/expander.exe");
+    const Bytes native = ReadBytes(std::string(QUORVEL_STUB_DIR) + "/expander");
+    const struct {
+        std::string output;
+        std::vector<std::string> stub;
+        const Bytes& expected;
+    } cases[] = {
+        {"setup.exe", {}, windows},         {"SETUP.EXE", {}, windows},
+        {"Setup.eXe", {}, windows},         {"setup.sfx", {}, native},
+        {"setup", {}, native},              {"setup.exe.sfx", {}, native},
+        {"exe", {}, native},                {"setup.exe", {"--stub", "native"}, native},
+        {"setup.sfx", {"--stub", "windows"}, windows},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const fs::path output = work_ / c.output;
+        std::vector<std::string> arguments = {"pack", "-o", output.string(), Input("s").string()};
+        arguments.insert(arguments.begin() + 1, c.stub.begin(), c.stub.end());
+        const RunResult packed = Quorvel(arguments);
+        ASSERT_EQ(packed.exitCode, 0) << packed.errors;
+        EXPECT_EQ(packed.errors, "");
+        const Bytes front = ReadBytes(output);
+        EXPECT_TRUE(std::equal(c.expected.begin(), c.expected.end(), front.begin()));
+        fs::remove(output);
+    }
+    const RunResult unknown = Quorvel({"pack", "--stub", "linux", "-o", Output().string(), Input("s").string()});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.errors.find("--stub takes windows, native or an Expander FILE; \"linux\""), std::string::npos)
+        << unknown.errors;
+    ExpectNoOutput();
 }
 
 TEST_F(Pack, SameInputsGiveTheSameBytes) {
@@ -217,9 +254,10 @@ TEST_F(Pack, ErrorsNameTheProblemAndLeaveNoOutput) {
     EXPECT_NE(usage.errors.find("; see quorvel pack --help"), std::string::npos);
 }
 
-// Each name Windows cannot create as stored: refused for the Windows Expander (the default,
-// or a stub file that is a Windows program), only warned about with --allow-unportable-names,
-// and not looked at for the native Expander. Names longer than 200 bytes are only warned about.
+// Each name Windows cannot create as stored: refused for the Windows Expander (chosen by an
+// output name ending in .exe, or a stub file that is a Windows program), only warned about
+// with --allow-unportable-names, and not looked at for the native Expander (chosen by any
+// other name). Names longer than 200 bytes are only warned about.
 TEST_F(Pack, NamesWindowsCannotCreate) {
     struct Case {
         std::vector<std::string> files;
@@ -237,11 +275,12 @@ TEST_F(Pack, NamesWindowsCannotCreate) {
         {{std::string(210, 'n')}, "longer than 200 bytes", true},
     };
     const std::string out = Output().string();
+    const std::string exe = (work_ / "sample.exe").string();
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].message);
         const std::string root = Input("names" + std::to_string(i)).string();
         for (const std::string& file : cases[i].files) WriteFile(root + "/" + file, ToBytes("x"));
-        const RunResult windows = Quorvel({"pack", "-q", "-o", out, root});
+        const RunResult windows = Quorvel({"pack", "-q", "-o", exe, root});
         if (cases[i].warningOnly) {
             EXPECT_EQ(windows.exitCode, 0);
             EXPECT_NE(windows.errors.find(cases[i].message), std::string::npos) << windows.errors;
@@ -249,14 +288,15 @@ TEST_F(Pack, NamesWindowsCannotCreate) {
             ExpectFailure(windows, cases[i].message);
             EXPECT_NE(windows.errors.find("--allow-unportable-names"), std::string::npos);
         }
-        const RunResult allowed = Quorvel({"pack", "-q", "--allow-unportable-names", "-o", out, root});
+        const RunResult allowed = Quorvel({"pack", "-q", "--allow-unportable-names", "-o", exe, root});
         EXPECT_EQ(allowed.exitCode, 0);
         EXPECT_NE(allowed.errors.find("warning: "), std::string::npos) << allowed.errors;
         EXPECT_NE(allowed.errors.find(cases[i].message), std::string::npos) << allowed.errors;
-        const RunResult native = Quorvel({"pack", "-q", "--stub", "native", "-o", out, root});
+        const RunResult native = Quorvel({"pack", "-q", "-o", out, root});
         EXPECT_EQ(native.exitCode, 0);
         EXPECT_EQ(native.errors, "");
-        fs::remove(Output());
+        fs::remove(exe);
+        fs::remove(out);
     }
     ExpectFailure(Quorvel({"pack", "--stub", std::string(QUORVEL_STUB_DIR) + "/expander.exe", "-o", out,
                            Input("names0").string()}),

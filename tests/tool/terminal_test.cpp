@@ -1,6 +1,6 @@
-// quorvel on a terminal: pack's password asked twice without echo and its progress line;
-// test's password with three tries; extract's question about existing files and its
-// progress bar, coloured unless NO_COLOR is set.
+// quorvel on a terminal: pack's choice of Expander, its password asked twice without echo
+// and its progress line; test's password with three tries; extract's question about
+// existing files and its progress bar, coloured unless NO_COLOR is set.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -68,9 +68,9 @@ TEST(PackOnTerminal, AsksThePasswordTwiceWithoutEchoAndShowsProgress) {
     WriteBytes(work / "in/a.txt", WordBytes(5000, 1));
     const std::string output = (work / "p.sfx").string();
     const TerminalRun run =
-        RunOnTerminal({"pack", "--stub", "native", "--password", "-o", output, (work / "in").string()},
-                      {"Tiger Lily", "Tiger Lily"});
+        RunOnTerminal({"pack", "--password", "-o", output, (work / "in").string()}, {"Tiger Lily", "Tiger Lily"});
     ASSERT_EQ(run.exitCode, 0) << run.screen;
+    EXPECT_NE(run.screen.find("p.sfx gets the native Linux Expander"), std::string::npos) << run.screen;
     EXPECT_NE(run.screen.find("Password: "), std::string::npos);
     EXPECT_NE(run.screen.find("Password again: "), std::string::npos);
     EXPECT_EQ(run.screen.find("Tiger Lily"), std::string::npos) << run.screen;  // not echoed
