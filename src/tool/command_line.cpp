@@ -39,6 +39,8 @@ void AddPackOptions(CLI::App& pack, PackOptions& options, std::string& codePage)
     for (int effort = 1; effort <= 9; ++effort)
         pack.add_flag_callback("-" + std::to_string(effort), [&options, effort] { options.effort = effort; });
     pack.add_flag("-q", options.quiet);
+    pack.add_flag("-L", options.followFolderLinks);
+    pack.add_flag("-v", options.verbose);
 }
 
 void AddReadOptions(CLI::App& command, ReadOptions& options, std::string& codePage) {

@@ -25,6 +25,8 @@ struct PackOptions {
     bool allowUnportableNames = false;  // warn about names Windows cannot create, not refuse
     int effort = kDefaultEffort;
     bool quiet = false;
+    bool followFolderLinks = false;  // -L
+    bool verbose = false;            // -v: each input skipped named
 };
 
 // What list, test and extract share: the archive, its code page and its password.

@@ -23,7 +23,9 @@ const char kPackHelp[] =
     "\n"
     "Makes OUTPUT, a self-extracting file: an Expander followed by an archive of the given\n"
     "files and folders (folders are walked recursively). Stored names are relative to each\n"
-    "PATH's parent folder.\n"
+    "PATH's parent folder. Links to files are stored as files; links to folders (unless -L),\n"
+    "links that lead nowhere and special files are skipped. OUTPUT may not be one of the\n"
+    "inputs nor lie inside an input folder.\n"
     "\n"
     "options:\n"
     "  -o OUTPUT              the self-extracting file to write\n"
@@ -47,6 +49,10 @@ const char kPackHelp[] =
     "                         blank) instead of refusing them\n"
     "  -1 .. -9               compression effort: -1 fastest, -9 smallest (default -6);\n"
     "                         from -4 on, each literal and match is chosen by its cost in bits\n"
+    "  -L                     follow links to folders inside the PATHs too (a link back to\n"
+    "                         a folder it lies in is skipped with a warning)\n"
+    "  -v                     name each link and special file skipped, instead of one line\n"
+    "                         that counts them\n"
     "  -q                     no progress line\n"
     "  --help                 this text\n";
 

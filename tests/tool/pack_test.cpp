@@ -188,21 +188,81 @@ TEST_F(Pack, StoredNamesWithABaseFolder) {
     EXPECT_EQ(ReadText(out / "base/x/y/file.txt"), "y");
 }
 
-TEST_F(Pack, LinksToFilesAreStoredOtherKindsSkipped) {
+// Links to files are stored; links to folders are skipped unless -L follows them, and a
+// followed link back to a folder it lies in is skipped with a warning. Skipped links and
+// special files are summed up in one line, or named each with -v.
+TEST_F(Pack, LinksAndSpecialFiles) {
     WriteFile(Input("links/real.txt"), ToBytes("real"));
-    fs::create_directories(Input("links/folder"));
+    WriteFile(Input("links/folder/inner.txt"), ToBytes("inner"));
     fs::create_symlink("real.txt", Input("links/to-file"));
     fs::create_directory_symlink("folder", Input("links/to-folder"));
+    fs::create_directory_symlink("..", Input("links/folder/back"));
+    fs::create_symlink("nowhere", Input("links/broken"));
     ASSERT_EQ(mkfifo(Input("links/pipe").c_str(), 0644), 0);
-    const RunResult packed = Quorvel({"pack", "-q", "--stub", "native", "-o", Output().string(), Input("links").string()});
-    ASSERT_EQ(packed.exitCode, 0);
-    EXPECT_NE(packed.errors.find("to-folder: skipped, a link to a folder"), std::string::npos) << packed.errors;
-    EXPECT_NE(packed.errors.find("pipe: skipped, not a regular file"), std::string::npos);
-    const fs::path out = Unpack(Build::Native);
+    const std::string links = Input("links").string();
+
+    const RunResult summed = Quorvel({"pack", "-q", "-o", Output().string(), links});
+    ASSERT_EQ(summed.exitCode, 0);
+    EXPECT_EQ(summed.errors,
+              "quorvel: warning: skipped 2 links to folders, 1 link that leads nowhere and 1 special file; "
+              "-v lists them\n");
+    fs::path out = Unpack(Build::Native);
     EXPECT_EQ(ReadText(out / "links/to-file"), "real");
-    EXPECT_TRUE(fs::is_directory(out / "links/folder"));
-    EXPECT_FALSE(fs::exists(out / "links/to-folder"));
-    EXPECT_FALSE(fs::exists(out / "links/pipe"));
+    EXPECT_EQ(ReadText(out / "links/folder/inner.txt"), "inner");
+    for (const char* skipped : {"to-folder", "folder/back", "broken", "pipe"})
+        EXPECT_FALSE(fs::exists(out / "links" / skipped)) << skipped;
+
+    const RunResult listed = Quorvel({"pack", "-q", "-v", "-o", Output().string(), links});
+    ASSERT_EQ(listed.exitCode, 0);
+    for (const char* line : {"to-folder: skipped, a link to a folder", "back: skipped, a link to a folder",
+                             "broken: skipped, a link that leads nowhere", "pipe: skipped, not a regular file"})
+        EXPECT_NE(listed.errors.find(line), std::string::npos) << listed.errors;
+    EXPECT_EQ(listed.errors.find("-v lists them"), std::string::npos);
+
+    const RunResult followed = Quorvel({"pack", "-q", "-L", "-o", Output().string(), links});
+    ASSERT_EQ(followed.exitCode, 0);
+    EXPECT_NE(followed.errors.find("links/to-folder/back: skipped, a link to " + links + ", a folder it lies in"),
+              std::string::npos)
+        << followed.errors;
+    out = Unpack(Build::Native);
+    EXPECT_EQ(ReadText(out / "links/to-folder/inner.txt"), "inner");
+    EXPECT_FALSE(fs::exists(out / "links/to-folder/back"));
+}
+
+// An output that is one of the inputs, or lies inside an input folder, is refused before
+// anything is written: found by its resolved path, or by device and inode when the path
+// does not tell (a hard link, a folder reached through a followed link).
+TEST_F(Pack, OutputAmongTheInputsIsRefused) {
+    WriteFile(Input("one/a.txt"), ToBytes("a"));
+    fs::create_directories(work_ / "elsewhere");
+    fs::create_directory_symlink(Input("one"), work_ / "link-to-one");
+    fs::create_hard_link(Input("one/a.txt"), work_ / "hard.txt");
+    fs::create_directories(Input("two"));
+    fs::create_directory_symlink(work_ / "elsewhere", Input("two/to-elsewhere"));
+    const struct {
+        fs::path output;
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {Input("one/a.txt"), {Input("one/a.txt").string()}, "the output is one of the inputs"},
+        {Input("one/a.sfx"), {Input("one").string()}, "the output lies inside the input folder"},
+        {Input("one/deeper/../a.sfx"), {Input("one").string()}, "the output lies inside the input folder"},
+        {work_ / "link-to-one/a.sfx", {Input("one").string()}, "the output lies inside the input folder"},
+        {work_ / "hard.txt", {Input("one").string()}, "the output is one of the inputs"},
+        {work_ / "elsewhere/a.sfx", {"-L", Input("two").string()}, "the output lies inside the input folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        std::vector<std::string> arguments = {"pack", "-q", "-o", c.output.string()};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult result = Quorvel(arguments);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.errors.find(c.output.string() + ": " + c.message), std::string::npos) << result.errors;
+        EXPECT_EQ(ReadText(Input("one/a.txt")), "a");
+        EXPECT_FALSE(fs::exists(Input("one/a.sfx")));
+        EXPECT_FALSE(fs::exists(work_ / "elsewhere/a.sfx"));
+    }
+    EXPECT_EQ(Quorvel({"pack", "-q", "-o", (work_ / "elsewhere/a.sfx").string(), Input("two").string()}).exitCode, 0);
 }
 
 // 表 is 0x95 0x5C in code page 932: its second byte must not split the name.
