@@ -53,7 +53,7 @@ const char kPackHelp[] =
     "                         a folder it lies in is skipped with a warning)\n"
     "  -v                     name each link and special file skipped, instead of one line\n"
     "                         that counts them\n"
-    "  -q                     no progress line\n"
+    "  -q                     no progress line, and no line about the Expander chosen\n"
     "  --help                 this text\n";
 
 // The options list, test and extract share.
