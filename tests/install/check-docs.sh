@@ -1,7 +1,8 @@
 #!/bin/sh
-# check-docs.sh SOURCE_DIR QUORVEL: the manual page renders without a warning and is of the
-# program's version; it and the bash completion know every option that the commands'
-# --help lists; the completion offers the values --stub, --codepage and --overwrite take.
+# check-docs.sh SOURCE_DIR QUORVEL: the manual page renders without a warning, is of the
+# program's version and quotes every message of the Expander; it and the bash completion
+# know every option that the commands' --help lists; the completion offers the values
+# --stub, --codepage and --overwrite take.
 set -eu
 page=$1/doc/quorvel.1
 completion=$1/completion/quorvel.bash
@@ -18,6 +19,15 @@ else
   exit 1
 fi
 [ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
+
+# Every text the Expander prints stands in the page as it is printed (pieces such as
+# " at " and "*** " aside); C++ literals side by side are joined first.
+page_text=$(sed 's/\\-/-/g' "$page")
+missing=$(tr '\n' ' ' <"$1/src/console/messages.hpp" | sed 's/" *"//g' | grep -o '\[\] *= *"[^"]*"' |
+  sed 's/^\[\] *= *"//; s/"$//; s/^ *//; s/ *$//' | while IFS= read -r message; do
+    [ ${#message} -lt 4 ] || printf '%s\n' "$page_text" | grep -qF -- "$message" || echo "\"$message\""
+  done)
+[ -z "$missing" ] || fail "the manual page lacks what the Expander prints: $missing"
 
 version=$("$quorvel" --version | sed 's/^quorvel //')
 grep -q "^\.TH QUORVEL 1 .*\"quorvel $version\"" "$page" || fail "the manual page is not of version $version"
