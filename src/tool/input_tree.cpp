@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <set>
 #include <system_error>
 
@@ -44,7 +46,10 @@ public:
         if (error || own.type() == fs::file_type::not_found)
             throw ToolError(source.string() + ": no such file or folder");
         struct stat info;
-        if (stat(source.c_str(), &info) != 0) return skipped_.Skip(SkipReason::BrokenLink, source);
+        if (stat(source.c_str(), &info) != 0) {
+            if (fs::is_symlink(own)) return skipped_.Skip(SkipReason::BrokenLink, source);
+            throw ToolError(source.string() + ": " + std::strerror(errno));
+        }
         if (S_ISDIR(info.st_mode)) {
             if (fs::is_symlink(own) && !given && !rules_.followFolderLinks)
                 return skipped_.Skip(SkipReason::FolderLink, source);
@@ -61,7 +66,8 @@ private:
         const FileId id = IdOf(info);
         for (const auto& [onPath, path] : path_)
             if (onPath == id)
-                return warn_(source.string() + ": skipped, a link to " + path.string() + ", a folder it lies in");
+                return warn_(source.string() + ": skipped, it leads back to " + path.string() +
+                             ", a folder it lies in");
         output_.RefuseAsInput(source, info);
         if (!stored.empty()) Add({stored, source, true});
         path_.emplace_back(id, source);
