@@ -1,30 +1,42 @@
 #!/bin/sh
-# The main job: builds both Expanders and the packer, packs a sample folder into a
-# self-extracting file, runs it in a fresh folder and shows what it made.
+# The main job: builds both Expanders and quorvel, packs a sample folder into a
+# self-extracting file, lists and tests it, runs it in a fresh folder and compares what it
+# made with the sample. Each command is shown before it runs. The results stay in
+# demo-out/, made afresh on every run.
 set -eu
 cd "$(dirname "$0")/.."
+out=demo-out
+
+# run COMMAND: shows the command, then runs it in a subshell; stops the demo if it fails.
+run() {
+  printf '\n$ %s\n' "$1"
+  (eval "$1") || {
+    status=$?
+    echo "(exit code $status)"
+    exit "$status"
+  }
+}
+
 scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target quorvel >/dev/null
+echo "building the Expanders and quorvel into build/ (a few minutes on a fresh tree) ..."
+generator=""
+[ -f build/CMakeCache.txt ] || generator=" -GNinja"
+run "cmake -S . -B build$generator -DCMAKE_BUILD_TYPE=Release >/dev/null"
+run "cmake --build build -j$(nproc) --target quorvel"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-sample="$work/sample"
-mkdir -p "$sample/docs" "$sample/empty folder" "$sample/src"
-printf 'Quorvel Expander sample\r\n' >"$sample/readme.txt"
-cp README.md "$sample/docs/README.md"
-cp src/archive/*.hpp "$sample/src/"
-: >"$sample/docs/empty.txt"
+echo
+echo "making a sample folder in $out/sample ..."
+rm -rf "$out"
+run "mkdir -p $out/sample/docs $out/sample/src $out/sample/bin '$out/sample/empty folder'"
+run "printf 'Quorvel Expander sample\r\n' >$out/sample/readme.txt && : >$out/sample/docs/empty.txt"
+run "cp README.md $out/sample/docs/ && cp src/archive/*.hpp $out/sample/src/"
+run "printf '#!/bin/sh\necho hello from the sample\n' >$out/sample/bin/hello.sh && chmod 755 $out/sample/bin/hello.sh"
 
-build/bin/quorvel pack --stub native --comment "Quorvel sample archive" \
-  -o "$work/sample.sfx" "$sample"
-echo "packed $(find "$sample" | wc -l) entries into $(wc -c <"$work/sample.sfx") bytes: sample.sfx"
-
-mkdir "$work/out"
-echo "running sample.sfx in a fresh folder:"
-(cd "$work/out" && ../sample.sfx </dev/null) || echo "exit code $?"
-echo "extracted:"
-(cd "$work/out" && find . -mindepth 1 | sort | while read -r f; do
-  if [ -d "$f" ]; then echo "  $f/"; else echo "  $f  ($(wc -c <"$f") bytes)"; fi
-done)
-diff -r "$sample" "$work/out/sample" && echo "identical to the packed folder"
+run "build/bin/quorvel pack --comment 'Quorvel sample archive' -o $out/sample.sfx $out/sample"
+run "ls -l $out/sample.sfx"
+run "build/bin/quorvel list $out/sample.sfx"
+run "build/bin/quorvel test $out/sample.sfx"
+run "mkdir $out/extracted"
+run "cd $out/extracted && ../sample.sfx </dev/null"
+run "ls -lR $out/extracted"
+run "diff -r $out/sample $out/extracted/sample && echo 'identical to the packed folder'"

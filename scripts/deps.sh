@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what building and testing need when it is missing (Debian, as root): the
 # compilers, CMake and Ninja, GoogleTest, CLI11 and nlohmann-json, both Windows cross
-# compilers, Wine (32-bit where this machine runs 32-bit programs, 64-bit always), and zip
-# for benchmarks.
+# compilers, Wine (32-bit where this machine runs 32-bit programs, 64-bit always), zip for
+# benchmarks, and groff to check the manual page.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -16,6 +16,7 @@ need i686-w64-mingw32-g++ g++-mingw-w64-i686
 need x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64
 need zip zip
 need unzip unzip
+need groff groff-base
 need_file /usr/include/gtest/gtest.h libgtest-dev
 need_file /usr/include/CLI/CLI.hpp libcli11-dev
 need_file /usr/include/nlohmann/json.hpp nlohmann-json3-dev

@@ -6,9 +6,11 @@
 namespace quorvel {
 
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
-                                           std::span<const std::uint8_t> data, int effort) {
+                                           std::span<const std::uint8_t> data, int effort,
+                                           const CompressProgress& progress) {
     ItemEncoder encoder;
-    FindItems(preset, data, effort, encoder);
+    FindItems(preset, data, effort, encoder, progress);
+    if (progress) progress(data.size());
     return encoder.Finish();
 }
 

@@ -5,9 +5,12 @@
 #include <span>
 #include <vector>
 
+#include "packer/compress_progress.hpp"
+
 namespace quorvel {
 
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
-                                           std::span<const std::uint8_t> data, int effort);
+                                           std::span<const std::uint8_t> data, int effort,
+                                           const CompressProgress& progress = {});
 
 }  // namespace quorvel

@@ -65,8 +65,11 @@ void EntryWriter::AddFolder(const std::string& name) { PutName(name + kFolderSuf
 void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
 
 void PreparedFile::Compress(int effort) {
+    const std::size_t prefix = entry.reference.sharedPrefixLength;
+    CompressProgress dataProgress;
+    if (progress) dataProgress = [this, prefix](std::size_t done) { progress(prefix + done); };
     entry.compressedData =
-        CompressFileData(preset, std::span<const std::uint8_t>(contents).subspan(entry.reference.sharedPrefixLength), effort);
+        CompressFileData(preset, std::span<const std::uint8_t>(contents).subspan(prefix), effort, dataProgress);
 }
 
 PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes& times,

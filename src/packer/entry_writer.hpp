@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "packer/compress_progress.hpp"
+
 namespace quorvel {
 
 // FILETIMEs: 100-nanosecond intervals since 1 January 1601 (UTC).
@@ -43,6 +45,7 @@ struct PreparedFile {
     RawFileEntry entry;  // compressedData empty until Compress
     std::vector<std::uint8_t> contents;
     std::vector<std::uint8_t> preset;
+    CompressProgress progress = {};  // told the contents' bytes done, the shared prefix counted
 
     void Compress(int effort);
 };

@@ -4,7 +4,8 @@
 
 namespace quorvel {
 
-std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules) {
+std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules,
+                              PassProgress progress) {
     HashChains chains(bytes, rules.chainDepth, rules.niceLength);
     std::vector<Item> items;
     auto search = [&](std::size_t position) {
@@ -13,6 +14,7 @@ std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t s
     };
     std::size_t position = start;
     while (position < bytes.size()) {
+        progress.At(position);
         Match match = search(position);
         // Lazy matching: a longer match at the next byte is worth a literal first.
         while (rules.lazy && match.length > 0 && match.length < rules.niceLength && position + 1 < bytes.size()) {

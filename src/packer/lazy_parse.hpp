@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "packer/compress_progress.hpp"
 #include "packer/item.hpp"
 
 namespace quorvel {
@@ -17,6 +18,7 @@ struct LazyRules {
 };
 
 // Items for bytes[start, end) when bytes[0, start) is already in the window.
-std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules);
+std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules,
+                              PassProgress progress = {});
 
 }  // namespace quorvel

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "packer/compress_progress.hpp"
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
 
@@ -20,8 +21,8 @@ constexpr int kMaxEffort = 9;
 // bytes are reachable). Effort 1..9 trades speed for size.
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort);
-// The same items, also written to `encoder`.
+// The same items, also written to `encoder`, telling `progress` how far it has come.
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-                            ItemEncoder& encoder);
+                            ItemEncoder& encoder, const CompressProgress& progress = {});
 
 }  // namespace quorvel

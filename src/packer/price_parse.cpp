@@ -32,9 +32,10 @@ public:
           arrivals_(rules.segment + rules.niceLength + 1),
           matches_(rules.niceLength) {}
 
-    std::vector<Item> Parse(std::size_t start) {
+    std::vector<Item> Parse(std::size_t start, PassProgress& progress) {
         for (std::size_t position = 0; position < start; ++position) matcher_.Skip(position);
         for (std::size_t position = start; position < bytes_.size();) {
+            progress.At(position);
             prices_.Follow(encoder_.Codes());
             position += ParseSegment(position);
         }
@@ -126,8 +127,8 @@ private:
 }  // namespace
 
 std::vector<Item> ParseByPrice(std::span<const std::uint8_t> bytes, std::size_t start, const PriceRules& rules,
-                               std::span<const Item> roughParse, ItemEncoder& encoder) {
-    return PriceParser(bytes, rules, roughParse, encoder).Parse(start);
+                               std::span<const Item> roughParse, ItemEncoder& encoder, PassProgress progress) {
+    return PriceParser(bytes, rules, roughParse, encoder).Parse(start, progress);
 }
 
 }  // namespace quorvel

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "packer/compress_progress.hpp"
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
 
@@ -25,6 +26,6 @@ struct PriceRules {
 // to `encoder` as it is chosen, whose codes price the next; roughParse is a quicker parse
 // of the same bytes, whose symbol shares seed the prices.
 std::vector<Item> ParseByPrice(std::span<const std::uint8_t> bytes, std::size_t start, const PriceRules& rules,
-                               std::span<const Item> roughParse, ItemEncoder& encoder);
+                               std::span<const Item> roughParse, ItemEncoder& encoder, PassProgress progress = {});
 
 }  // namespace quorvel

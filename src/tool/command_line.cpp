@@ -6,6 +6,7 @@
 #include <map>
 
 #include "tool/code_page.hpp"
+#include "tool/stub_choice.hpp"
 
 namespace quorvel::tool {
 namespace {
@@ -38,6 +39,8 @@ void AddPackOptions(CLI::App& pack, PackOptions& options, std::string& codePage)
     for (int effort = 1; effort <= 9; ++effort)
         pack.add_flag_callback("-" + std::to_string(effort), [&options, effort] { options.effort = effort; });
     pack.add_flag("-q", options.quiet);
+    pack.add_flag("-L", options.followFolderLinks);
+    pack.add_flag("-v", options.verbose);
 }
 
 void AddReadOptions(CLI::App& command, ReadOptions& options, std::string& codePage) {
@@ -96,6 +99,9 @@ void ExpectOneArchive(const std::string& command, const std::vector<std::string>
 void CheckPack(const PackOptions& options) {
     if (options.output.empty()) throw CommandLineError("pack", "no output given (-o OUTPUT)");
     if (options.paths.empty()) throw CommandLineError("pack", "nothing to pack: give one PATH or more");
+    if (options.stub && !IsKnownStubChoice(*options.stub))
+        throw CommandLineError("pack", "--stub takes windows, native or an Expander FILE; \"" + *options.stub +
+                                           "\" is neither word nor an existing file");
 }
 
 }  // namespace

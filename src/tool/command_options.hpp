@@ -15,7 +15,7 @@ struct PackOptions {
     std::string output;
     std::vector<std::string> paths;
     std::optional<std::string> baseFolder;  // -C
-    std::string stub = "windows";           // windows, native, or a file
+    std::optional<std::string> stub;        // windows, native or a file; none: by OUTPUT's name
     std::optional<std::string> comment;      // UTF-8
     std::optional<std::string> commentFile;
     std::string runCommand;                 // UTF-8
@@ -25,6 +25,8 @@ struct PackOptions {
     bool allowUnportableNames = false;  // warn about names Windows cannot create, not refuse
     int effort = kDefaultEffort;
     bool quiet = false;
+    bool followFolderLinks = false;  // -L
+    bool verbose = false;            // -v: each input skipped named
 };
 
 // What list, test and extract share: the archive, its code page and its password.

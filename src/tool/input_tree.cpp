@@ -1,9 +1,16 @@
 #include "tool/input_tree.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <set>
 #include <system_error>
 
+#include "tool/file_id.hpp"
+#include "tool/output_place.hpp"
+#include "tool/skipped_inputs.hpp"
 #include "tool/tool_error.hpp"
 
 namespace quorvel::tool {
@@ -25,43 +32,62 @@ void CheckNamePart(const std::string& part, const fs::path& source) {
         throw ToolError(source.string() + ": a name of periods and blanks cannot be stored");
 }
 
+// Walks folders depth first, keeping the folders on the current path by device and inode
+// so that a followed link back to one of them is not walked round and round.
 class Walker {
 public:
-    Walker(std::vector<InputEntry>& entries, const WarningSink& warn) : entries_(entries), warn_(warn) {}
+    Walker(std::vector<InputEntry>& entries, const InputRules& rules, const OutputPlace& output,
+           SkippedInputs& skipped, const WarningSink& warn)
+        : entries_(entries), rules_(rules), output_(output), skipped_(skipped), warn_(warn) {}
 
-    void Walk(const fs::path& source, const std::string& stored, bool followLink) {
+    void Walk(const fs::path& source, const std::string& stored, bool given) {
         std::error_code error;
         const fs::file_status own = fs::symlink_status(source, error);
         if (error || own.type() == fs::file_type::not_found)
             throw ToolError(source.string() + ": no such file or folder");
-        fs::file_status status = own;
-        if (fs::is_symlink(own)) {
-            status = fs::status(source, error);
-            if (error) return warn_(source.string() + ": skipped, a link that leads nowhere");
-            if (fs::is_directory(status) && !followLink)
-                return warn_(source.string() + ": skipped, a link to a folder");
+        struct stat info;
+        if (stat(source.c_str(), &info) != 0) {
+            if (fs::is_symlink(own)) return skipped_.Skip(SkipReason::BrokenLink, source);
+            throw ToolError(source.string() + ": " + std::strerror(errno));
         }
-        if (fs::is_directory(status)) return WalkFolder(source, stored);
-        if (!fs::is_regular_file(status)) return warn_(source.string() + ": skipped, not a regular file");
+        if (S_ISDIR(info.st_mode)) {
+            if (fs::is_symlink(own) && !given && !rules_.followFolderLinks)
+                return skipped_.Skip(SkipReason::FolderLink, source);
+            return WalkFolder(source, stored, info);
+        }
+        if (!S_ISREG(info.st_mode)) return skipped_.Skip(SkipReason::SpecialFile, source);
+        output_.RefuseAsInput(source, info);
         if (stored.empty()) throw ToolError(source.string() + ": a file needs a name to be stored under");
-        Add({stored, source, false});
+        Add({stored, source, false, static_cast<std::uint64_t>(info.st_size)});
     }
 
 private:
-    void WalkFolder(const fs::path& source, const std::string& stored) {
+    void WalkFolder(const fs::path& source, const std::string& stored, const struct stat& info) {
+        const FileId id = IdOf(info);
+        for (const auto& [onPath, path] : path_)
+            if (onPath == id)
+                return warn_(source.string() + ": skipped, it leads back to " + path.string() +
+                             ", a folder it lies in");
+        output_.RefuseAsInput(source, info);
         if (!stored.empty()) Add({stored, source, true});
-        std::error_code error;
-        std::vector<fs::path> children;
-        for (fs::directory_iterator it(source, error), end; !error && it != end; it.increment(error))
-            children.push_back(it->path());
-        if (error) throw ToolError(source.string() + ": " + error.message());
-        std::sort(children.begin(), children.end(),
-                  [](const fs::path& a, const fs::path& b) { return a.filename().native() < b.filename().native(); });
-        for (const fs::path& child : children) {
+        path_.emplace_back(id, source);
+        for (const fs::path& child : SortedChildren(source)) {
             const std::string name = child.filename().string();
             CheckNamePart(name, child);
             Walk(child, Join(stored, name), false);
         }
+        path_.pop_back();
+    }
+
+    static std::vector<fs::path> SortedChildren(const fs::path& folder) {
+        std::error_code error;
+        std::vector<fs::path> children;
+        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+            children.push_back(it->path());
+        if (error) throw ToolError(folder.string() + ": " + error.message());
+        std::sort(children.begin(), children.end(),
+                  [](const fs::path& a, const fs::path& b) { return a.filename().native() < b.filename().native(); });
+        return children;
     }
 
     void Add(InputEntry entry) {
@@ -71,8 +97,12 @@ private:
     }
 
     std::vector<InputEntry>& entries_;
+    const InputRules& rules_;
+    const OutputPlace& output_;
+    SkippedInputs& skipped_;
     const WarningSink& warn_;
     std::set<std::string> seen_;
+    std::vector<std::pair<FileId, fs::path>> path_;  // the folders being walked, outermost first
 };
 
 // The stored name of a path given relative to a base folder: its parts less "." and any
@@ -103,21 +133,26 @@ std::string StoredOwnName(const std::string& given) {
 
 }  // namespace
 
-std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths,
-                                      const std::optional<fs::path>& baseFolder, const WarningSink& warn) {
+std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths, const InputRules& rules,
+                                      const WarningSink& warn) {
     std::vector<InputEntry> entries;
-    Walker walker(entries, warn);
+    const OutputPlace output(rules.output);
+    SkippedInputs skipped(rules.listSkipped, warn);
+    Walker walker(entries, rules, output, skipped, warn);
+    const std::optional<fs::path>& base = rules.baseFolder;
     for (const std::string& given : paths) {
         if (given.empty()) throw UsageError("an empty path was given");
-        const fs::path source = baseFolder ? *baseFolder / given : fs::path(given);
-        const std::string stored = baseFolder ? StoredRelativeName(given, warn) : StoredOwnName(given);
+        const fs::path source = base ? *base / given : fs::path(given);
+        const std::string stored = base ? StoredRelativeName(given, warn) : StoredOwnName(given);
         for (std::size_t start = 0; start <= stored.size();) {
             const std::size_t end = std::min(stored.find('\\', start), stored.size());
             if (end > start) CheckNamePart(stored.substr(start, end - start), source);
             start = end + 1;
         }
+        output.RefuseAsGivenPath(source);
         walker.Walk(source, stored, true);
     }
+    skipped.Summarize();
     return entries;
 }
 

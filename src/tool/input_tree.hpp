@@ -2,11 +2,13 @@
 // each with the name it is stored under, in the order they go into the archive.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tool/warning_sink.hpp"
 
 namespace quorvel::tool {
 
@@ -14,16 +16,24 @@ struct InputEntry {
     std::string storedName;  // UTF-8, parts separated by backslashes
     std::filesystem::path source;
     bool isFolder = false;
+    std::uint64_t size = 0;  // a file's, when it was met
 };
 
-using WarningSink = std::function<void(const std::string&)>;
+// How the paths given to pack are walked.
+struct InputRules {
+    // Paths are taken relative to it and stored as given, less any leading "/" and "..".
+    std::optional<std::filesystem::path> baseFolder;
+    bool followFolderLinks = false;  // -L
+    bool listSkipped = false;        // -v: a warning for each input skipped
+    std::filesystem::path output;    // refused as an input, or inside an input folder
+};
 
-// Walks each path. Stored names are relative to the path's parent folder, or, with a base
-// folder, the paths are taken relative to it and stored as given, less any leading "/" and
-// ".." parts. Links to files are followed; links to folders, devices, sockets and pipes are
-// skipped with a warning.
-std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths,
-                                      const std::optional<std::filesystem::path>& baseFolder,
+// Walks each path. Stored names are relative to the path's parent folder, or to the base
+// folder. Links to files are followed; links to folders only when the rules say so or when
+// given as a path, and never to a folder they lie in (a warning each); links that lead
+// nowhere, devices, sockets and pipes are skipped and summed up in one warning. Throws
+// ToolError when the output is among the inputs.
+std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths, const InputRules& rules,
                                       const WarningSink& warn);
 
 // Folders first, outer before inner; then files grouped by extension and, within that, by

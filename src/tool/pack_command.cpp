@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "format/archive_format.hpp"
@@ -40,34 +41,57 @@ ArchiveOptions HeaderFields(const PackOptions& options) {
     return archive;
 }
 
+// The inputs in the order they go into the archive.
+std::vector<InputEntry> Inputs(const PackOptions& options, const WarningSink& warn) {
+    InputRules rules;
+    if (options.baseFolder) rules.baseFolder = *options.baseFolder;
+    rules.followFolderLinks = options.followFolderLinks;
+    rules.listSkipped = options.verbose;
+    rules.output = options.output;
+    std::vector<InputEntry> entries = CollectInputs(options.paths, rules, warn);
+    OrderForArchive(entries);
+    if (entries.empty()) throw ToolError("nothing to pack");
+    return entries;
+}
+
 // The stored name of each entry; files too large to store are refused before anything is
 // written.
 std::vector<std::string> StoredNames(const std::vector<InputEntry>& entries, int codePage) {
     std::vector<std::string> names;
     for (const InputEntry& entry : entries) {
         names.push_back(ArchiveName(entry, codePage));
-        std::error_code error;
-        if (!entry.isFolder && std::filesystem::file_size(entry.source, error) > kSizeLimit && !error)
-            throw ToolError(entry.source.string() + ": 2^31 bytes or more cannot be stored");
+        if (entry.size > kSizeLimit) throw ToolError(entry.source.string() + ": 2^31 bytes or more cannot be stored");
     }
     return names;
+}
+
+// The Expander in front, named on a terminal when OUTPUT's name chose it. Names are checked
+// against what Windows can create when it is the Windows one.
+std::vector<std::uint8_t> Stub(const PackOptions& options, const std::vector<InputEntry>& entries,
+                               const std::vector<std::string>& names, const WarningSink& warn) {
+    const std::string choice = StubChoiceFor(options.stub, options.output);
+    std::vector<std::uint8_t> stub = ChooseStub(choice);
+    if (!options.stub && !options.quiet && isatty(STDERR_FILENO))
+        std::cerr << "quorvel: " << StubChoiceNote(choice, options.output) << "\n";
+    if (IsWindowsStub(choice, stub))
+        CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
+    return stub;
+}
+
+std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
+    std::uint64_t bytes = 0;
+    for (const InputEntry& entry : entries) bytes += entry.size;
+    return bytes;
 }
 
 }  // namespace
 
 int RunPack(const PackOptions& options) {
     const WarningSink warn = [](const std::string& text) { std::cerr << "quorvel: warning: " << text << "\n"; };
-    std::optional<std::filesystem::path> base;
-    if (options.baseFolder) base = *options.baseFolder;
-    std::vector<InputEntry> entries = CollectInputs(options.paths, base, warn);
-    OrderForArchive(entries);
-    if (entries.empty()) throw ToolError("nothing to pack");
-
+    const std::vector<InputEntry> entries = Inputs(options, warn);
     const ArchiveOptions archive = HeaderFields(options);
     const std::vector<std::string> names = StoredNames(entries, options.codePage);
-    const std::vector<std::uint8_t> stub = ChooseStub(options.stub);
-    if (IsWindowsStub(options.stub, stub))
-        CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
+    const std::vector<std::uint8_t> stub = Stub(options, entries, names, warn);
 
     OutputFile output(options.output);
     output.Write(stub);
@@ -80,10 +104,13 @@ int RunPack(const PackOptions& options) {
 
     EntryWriter writer(options.effort);
     ReferenceChooser chooser(options.effort);
-    PackProgress progress(!options.quiet && isatty(STDERR_FILENO));
+    const auto folders = static_cast<std::size_t>(
+        std::count_if(entries.begin(), entries.end(), [](const InputEntry& entry) { return entry.isFolder; }));
+    PackProgress progress(!options.quiet && isatty(STDERR_FILENO), entries.size() - folders, folders,
+                          FileBytes(entries));
     PayloadPipeline pipeline(writer, options.effort, [&](std::vector<std::uint8_t> payload) {
         blocks.Append(payload);
-        progress.Update(pipeline.EntriesWritten(), entries.size(), pipeline.BytesWritten(), output.Size(), false);
+        progress.EntryWritten(entries[pipeline.EntriesWritten() - 1].isFolder, output.Size());
     });
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const InputEntry& entry = entries[i];
@@ -95,14 +122,16 @@ int RunPack(const PackOptions& options) {
         const std::string extension = ExtensionOf(entry.storedName);
         const EntryReference reference = chooser.Choose(writer, contents, extension);
         chooser.Remember(contents, extension);
-        pipeline.AddFile(writer.PrepareFile(names[i], ReadFileTimes(entry.source), std::move(contents), reference));
+        PreparedFile file = writer.PrepareFile(names[i], ReadFileTimes(entry.source), std::move(contents), reference);
+        file.progress = progress.FileHook();
+        pipeline.AddFile(std::move(file));
     }
     pipeline.Finish();
     blocks.Finish();
     PatchTotalSize(header, output.Size());
     output.WriteAt(stub.size(), std::span<const std::uint8_t>(header).first(kTotalSizeBytes));
     output.Commit();
-    progress.Update(entries.size(), entries.size(), pipeline.BytesWritten(), output.Size(), true);
+    progress.Finish(pipeline.BytesWritten(), output.Size());
     return kExitSuccess;
 }
 

@@ -1,20 +1,45 @@
-// The progress line of quorvel pack on a terminal: files written of all, bytes in and out.
+// The progress line of quorvel pack on a terminal: files and folders written of all, the
+// bytes compressed so far of all, and the archive's size. The compressing threads report
+// as they go, so the line moves inside a large file too; any thread may call, and the line
+// is redrawn at most ten times a second.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "packer/compress_progress.hpp"
 
 namespace quorvel::tool {
 
 class PackProgress {
 public:
-    explicit PackProgress(bool shown) : shown_(shown) {}
-    // Redraws the line at most ten times a second; the last call ends it.
-    void Update(std::size_t files, std::size_t total, std::uint64_t bytesIn, std::uint64_t bytesOut, bool last);
+    PackProgress(bool shown, std::size_t files, std::size_t folders, std::uint64_t bytes);
+
+    // After each entry written to the archive, now archiveBytes long.
+    void EntryWritten(bool folder, std::uint64_t archiveBytes);
+    // A hook for one file's compression, told the bytes of that file done so far; nothing
+    // when the line is not shown.
+    CompressProgress FileHook();
+    // The last line: the bytes read in and the archive's final size.
+    void Finish(std::uint64_t bytesIn, std::uint64_t archiveBytes);
 
 private:
-    bool shown_;
+    std::string Text(bool last, std::uint64_t bytesIn) const;
+    void Draw(bool last, std::uint64_t bytesIn);
+
+    const bool shown_;
+    const std::size_t totalFiles_;
+    const std::size_t totalFolders_;
+    const std::uint64_t totalBytes_;
+    std::atomic<std::size_t> files_{0};
+    std::atomic<std::size_t> folders_{0};
+    std::atomic<std::uint64_t> compressed_{0};
+    std::atomic<std::uint64_t> archiveBytes_{0};
+    std::mutex drawing_;
     std::chrono::steady_clock::time_point shownAt_{};
 };
 

@@ -53,10 +53,10 @@ protected:
         ExpectNoOutput();
     }
 
-    // Neither the output nor a partial one.
+    // Neither an output (sample.sfx, sample.exe) nor a partial one.
     void ExpectNoOutput() {
         for (const auto& entry : fs::directory_iterator(work_.path()))
-            EXPECT_EQ(entry.path().filename().string().find("sample.sfx"), std::string::npos) << entry.path();
+            EXPECT_FALSE(entry.path().filename().string().starts_with("sample.")) << entry.path();
     }
 
     TempFolder work_;
@@ -96,10 +96,11 @@ TEST_F(Pack, PasswordArchiveOpensWithItsPassword) {
 
 TEST_F(Pack, WindowsExpanderUnderWine) {
     MakeSampleTree(Input("win"), 5);
-    ASSERT_EQ(Quorvel({"pack", "--comment", "for Windows", "-o", Output().string(), Input("win").string()}).exitCode, 0);
+    const fs::path setup = work_ / "setup.exe";
+    ASSERT_EQ(Quorvel({"pack", "--comment", "for Windows", "-o", setup.string(), Input("win").string()}).exitCode, 0);
     // The shipped i686 Expander is in front; it runs as is, or as its x86_64 twin where this
     // machine cannot run 32-bit programs.
-    Bytes packed = ReadBytes(Output());
+    Bytes packed = ReadBytes(setup);
     const Bytes shipped = ReadBytes(std::string(QUORVEL_STUB_DIR) + "/expander.exe");
     ASSERT_TRUE(std::equal(shipped.begin(), shipped.end(), packed.begin()));
     const Bytes runnable = StubBytes(Build::Windows);
@@ -109,6 +110,42 @@ TEST_F(Pack, WindowsExpanderUnderWine) {
     const fs::path out = Unpack(Build::Windows, {}, &run);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(Snapshot(out / "win"), Snapshot(Input("win")));
+}
+
+// Without --stub the output's name decides: .exe in any case gets the Windows Expander,
+// anything else the native one, silently when standard error is no terminal.
+TEST_F(Pack, StubFollowsTheOutputNameUnlessGiven) {
+    WriteFile(Input("s/a.txt"), ToBytes("a"));
+    const Bytes windows = ReadBytes(std::string(QUORVEL_STUB_DIR) + "/expander.exe");
+    const Bytes native = ReadBytes(std::string(QUORVEL_STUB_DIR) + "/expander");
+    const struct {
+        std::string output;
+        std::vector<std::string> stub;
+        const Bytes& expected;
+    } cases[] = {
+        {"setup.exe", {}, windows},         {"SETUP.EXE", {}, windows},
+        {"Setup.eXe", {}, windows},         {"setup.sfx", {}, native},
+        {"setup", {}, native},              {"setup.exe.sfx", {}, native},
+        {"exe", {}, native},                {"setup.exe", {"--stub", "native"}, native},
+        {"setup.sfx", {"--stub", "windows"}, windows},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const fs::path output = work_ / c.output;
+        std::vector<std::string> arguments = {"pack", "-o", output.string(), Input("s").string()};
+        arguments.insert(arguments.begin() + 1, c.stub.begin(), c.stub.end());
+        const RunResult packed = Quorvel(arguments);
+        ASSERT_EQ(packed.exitCode, 0) << packed.errors;
+        EXPECT_EQ(packed.errors, "");
+        const Bytes front = ReadBytes(output);
+        EXPECT_TRUE(std::equal(c.expected.begin(), c.expected.end(), front.begin()));
+        fs::remove(output);
+    }
+    const RunResult unknown = Quorvel({"pack", "--stub", "linux", "-o", Output().string(), Input("s").string()});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.errors.find("--stub takes windows, native or an Expander FILE; \"linux\""), std::string::npos)
+        << unknown.errors;
+    ExpectNoOutput();
 }
 
 TEST_F(Pack, SameInputsGiveTheSameBytes) {
@@ -151,21 +188,81 @@ TEST_F(Pack, StoredNamesWithABaseFolder) {
     EXPECT_EQ(ReadText(out / "base/x/y/file.txt"), "y");
 }
 
-TEST_F(Pack, LinksToFilesAreStoredOtherKindsSkipped) {
+// Links to files are stored; links to folders are skipped unless -L follows them, and a
+// followed link back to a folder it lies in is skipped with a warning. Skipped links and
+// special files are summed up in one line, or named each with -v.
+TEST_F(Pack, LinksAndSpecialFiles) {
     WriteFile(Input("links/real.txt"), ToBytes("real"));
-    fs::create_directories(Input("links/folder"));
+    WriteFile(Input("links/folder/inner.txt"), ToBytes("inner"));
     fs::create_symlink("real.txt", Input("links/to-file"));
     fs::create_directory_symlink("folder", Input("links/to-folder"));
+    fs::create_directory_symlink("..", Input("links/folder/back"));
+    fs::create_symlink("nowhere", Input("links/broken"));
     ASSERT_EQ(mkfifo(Input("links/pipe").c_str(), 0644), 0);
-    const RunResult packed = Quorvel({"pack", "-q", "--stub", "native", "-o", Output().string(), Input("links").string()});
-    ASSERT_EQ(packed.exitCode, 0);
-    EXPECT_NE(packed.errors.find("to-folder: skipped, a link to a folder"), std::string::npos) << packed.errors;
-    EXPECT_NE(packed.errors.find("pipe: skipped, not a regular file"), std::string::npos);
-    const fs::path out = Unpack(Build::Native);
+    const std::string links = Input("links").string();
+
+    const RunResult summed = Quorvel({"pack", "-q", "-o", Output().string(), links});
+    ASSERT_EQ(summed.exitCode, 0);
+    EXPECT_EQ(summed.errors,
+              "quorvel: warning: skipped 2 links to folders, 1 link that leads nowhere and 1 special file; "
+              "-v lists them\n");
+    fs::path out = Unpack(Build::Native);
     EXPECT_EQ(ReadText(out / "links/to-file"), "real");
-    EXPECT_TRUE(fs::is_directory(out / "links/folder"));
-    EXPECT_FALSE(fs::exists(out / "links/to-folder"));
-    EXPECT_FALSE(fs::exists(out / "links/pipe"));
+    EXPECT_EQ(ReadText(out / "links/folder/inner.txt"), "inner");
+    for (const char* skipped : {"to-folder", "folder/back", "broken", "pipe"})
+        EXPECT_FALSE(fs::exists(out / "links" / skipped)) << skipped;
+
+    const RunResult listed = Quorvel({"pack", "-q", "-v", "-o", Output().string(), links});
+    ASSERT_EQ(listed.exitCode, 0);
+    for (const char* line : {"to-folder: skipped, a link to a folder", "back: skipped, a link to a folder",
+                             "broken: skipped, a link that leads nowhere", "pipe: skipped, not a regular file"})
+        EXPECT_NE(listed.errors.find(line), std::string::npos) << listed.errors;
+    EXPECT_EQ(listed.errors.find("-v lists them"), std::string::npos);
+
+    const RunResult followed = Quorvel({"pack", "-q", "-L", "-o", Output().string(), links});
+    ASSERT_EQ(followed.exitCode, 0);
+    EXPECT_NE(followed.errors.find("links/to-folder/back: skipped, it leads back to " + links + ", a folder it lies in"),
+              std::string::npos)
+        << followed.errors;
+    out = Unpack(Build::Native);
+    EXPECT_EQ(ReadText(out / "links/to-folder/inner.txt"), "inner");
+    EXPECT_FALSE(fs::exists(out / "links/to-folder/back"));
+}
+
+// An output that is one of the inputs, or lies inside an input folder, is refused before
+// anything is written: found by its resolved path, or by device and inode when the path
+// does not tell (a hard link, a folder reached through a followed link).
+TEST_F(Pack, OutputAmongTheInputsIsRefused) {
+    WriteFile(Input("one/a.txt"), ToBytes("a"));
+    fs::create_directories(work_ / "elsewhere");
+    fs::create_directory_symlink(Input("one"), work_ / "link-to-one");
+    fs::create_hard_link(Input("one/a.txt"), work_ / "hard.txt");
+    fs::create_directories(Input("two"));
+    fs::create_directory_symlink(work_ / "elsewhere", Input("two/to-elsewhere"));
+    const struct {
+        fs::path output;
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {Input("one/a.txt"), {Input("one/a.txt").string()}, "the output is one of the inputs"},
+        {Input("one/a.sfx"), {Input("one").string()}, "the output lies inside the input folder"},
+        {Input("one/deeper/../a.sfx"), {Input("one").string()}, "the output lies inside the input folder"},
+        {work_ / "link-to-one/a.sfx", {Input("one").string()}, "the output lies inside the input folder"},
+        {work_ / "hard.txt", {Input("one").string()}, "the output is one of the inputs"},
+        {work_ / "elsewhere/a.sfx", {"-L", Input("two").string()}, "the output lies inside the input folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        std::vector<std::string> arguments = {"pack", "-q", "-o", c.output.string()};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult result = Quorvel(arguments);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.errors.find(c.output.string() + ": " + c.message), std::string::npos) << result.errors;
+        EXPECT_EQ(ReadText(Input("one/a.txt")), "a");
+        EXPECT_FALSE(fs::exists(Input("one/a.sfx")));
+        EXPECT_FALSE(fs::exists(work_ / "elsewhere/a.sfx"));
+    }
+    EXPECT_EQ(Quorvel({"pack", "-q", "-o", (work_ / "elsewhere/a.sfx").string(), Input("two").string()}).exitCode, 0);
 }
 
 // 表 is 0x95 0x5C in code page 932: its second byte must not split the name.
@@ -217,9 +314,10 @@ TEST_F(Pack, ErrorsNameTheProblemAndLeaveNoOutput) {
     EXPECT_NE(usage.errors.find("; see quorvel pack --help"), std::string::npos);
 }
 
-// Each name Windows cannot create as stored: refused for the Windows Expander (the default,
-// or a stub file that is a Windows program), only warned about with --allow-unportable-names,
-// and not looked at for the native Expander. Names longer than 200 bytes are only warned about.
+// Each name Windows cannot create as stored: refused for the Windows Expander (chosen by an
+// output name ending in .exe, or a stub file that is a Windows program), only warned about
+// with --allow-unportable-names, and not looked at for the native Expander (chosen by any
+// other name). Names longer than 200 bytes are only warned about.
 TEST_F(Pack, NamesWindowsCannotCreate) {
     struct Case {
         std::vector<std::string> files;
@@ -237,11 +335,12 @@ TEST_F(Pack, NamesWindowsCannotCreate) {
         {{std::string(210, 'n')}, "longer than 200 bytes", true},
     };
     const std::string out = Output().string();
+    const std::string exe = (work_ / "sample.exe").string();
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].message);
         const std::string root = Input("names" + std::to_string(i)).string();
         for (const std::string& file : cases[i].files) WriteFile(root + "/" + file, ToBytes("x"));
-        const RunResult windows = Quorvel({"pack", "-q", "-o", out, root});
+        const RunResult windows = Quorvel({"pack", "-q", "-o", exe, root});
         if (cases[i].warningOnly) {
             EXPECT_EQ(windows.exitCode, 0);
             EXPECT_NE(windows.errors.find(cases[i].message), std::string::npos) << windows.errors;
@@ -249,14 +348,15 @@ TEST_F(Pack, NamesWindowsCannotCreate) {
             ExpectFailure(windows, cases[i].message);
             EXPECT_NE(windows.errors.find("--allow-unportable-names"), std::string::npos);
         }
-        const RunResult allowed = Quorvel({"pack", "-q", "--allow-unportable-names", "-o", out, root});
+        const RunResult allowed = Quorvel({"pack", "-q", "--allow-unportable-names", "-o", exe, root});
         EXPECT_EQ(allowed.exitCode, 0);
         EXPECT_NE(allowed.errors.find("warning: "), std::string::npos) << allowed.errors;
         EXPECT_NE(allowed.errors.find(cases[i].message), std::string::npos) << allowed.errors;
-        const RunResult native = Quorvel({"pack", "-q", "--stub", "native", "-o", out, root});
+        const RunResult native = Quorvel({"pack", "-q", "-o", out, root});
         EXPECT_EQ(native.exitCode, 0);
         EXPECT_EQ(native.errors, "");
-        fs::remove(Output());
+        fs::remove(exe);
+        fs::remove(out);
     }
     ExpectFailure(Quorvel({"pack", "--stub", std::string(QUORVEL_STUB_DIR) + "/expander.exe", "-o", out,
                            Input("names0").string()}),

@@ -1,6 +1,6 @@
-// quorvel on a terminal: pack's password asked twice without echo and its progress line;
-// test's password with three tries; extract's question about existing files and its
-// progress bar, coloured unless NO_COLOR is set.
+// quorvel on a terminal: pack's choice of Expander, its password asked twice without echo
+// and its progress line; test's password with three tries; extract's question about
+// existing files and its progress bar, coloured unless NO_COLOR is set.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <regex>
 
 #include "support/tool_fixture.hpp"
 
@@ -68,18 +69,33 @@ TEST(PackOnTerminal, AsksThePasswordTwiceWithoutEchoAndShowsProgress) {
     WriteBytes(work / "in/a.txt", WordBytes(5000, 1));
     const std::string output = (work / "p.sfx").string();
     const TerminalRun run =
-        RunOnTerminal({"pack", "--stub", "native", "--password", "-o", output, (work / "in").string()},
-                      {"Tiger Lily", "Tiger Lily"});
+        RunOnTerminal({"pack", "--password", "-o", output, (work / "in").string()}, {"Tiger Lily", "Tiger Lily"});
     ASSERT_EQ(run.exitCode, 0) << run.screen;
+    EXPECT_NE(run.screen.find("p.sfx gets the native Linux Expander"), std::string::npos) << run.screen;
     EXPECT_NE(run.screen.find("Password: "), std::string::npos);
     EXPECT_NE(run.screen.find("Password again: "), std::string::npos);
     EXPECT_EQ(run.screen.find("Tiger Lily"), std::string::npos) << run.screen;  // not echoed
-    EXPECT_NE(run.screen.find("1/2 files"), std::string::npos) << run.screen;
+    EXPECT_NE(run.screen.find("1/1 files, 1/1 folders"), std::string::npos) << run.screen;
     fs::create_directories(work / "out");
     const RunResult opened = RunSelfExtractor(Build::Native, output,
                                               {.input = "Tiger Lily\r\n", .workingFolder = (work / "out").string()});
     EXPECT_EQ(opened.exitCode, 0);
     EXPECT_EQ(ReadText(work / "out/in/a.txt"), AsText(WordBytes(5000, 1)));
+}
+
+// The first report of the compressing thread draws the line: the bytes done so far inside
+// the one large file.
+TEST(PackOnTerminal, ProgressMovesInsideALargeFile) {
+    TempFolder work;
+    WriteBytes(work / "big.txt", WordBytes(4 << 20, 2));
+    const TerminalRun run = RunOnTerminal({"pack", "-1", "-o", (work / "p.sfx").string(), (work / "big.txt").string()}, {});
+    ASSERT_EQ(run.exitCode, 0) << run.screen;
+    const std::regex compressed(R"((\d+\.\d) of (\d+\.\d) MB compressed)");
+    bool inside = false;
+    for (std::sregex_iterator it(run.screen.begin(), run.screen.end(), compressed), end; it != end; ++it)
+        inside |= std::stod((*it)[1]) > 0 && std::stod((*it)[1]) < std::stod((*it)[2]);
+    EXPECT_TRUE(inside) << run.screen;
+    EXPECT_NE(run.screen.find("1/1 files, 4.2 MB in"), std::string::npos) << run.screen;
 }
 
 TEST(PackOnTerminal, DifferentPasswordsLeaveNoOutput) {
