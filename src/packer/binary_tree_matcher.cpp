@@ -29,14 +29,24 @@ std::uint32_t PairOf(const std::uint8_t* at) {
 
 }  // namespace
 
-BinaryTreeMatcher::BinaryTreeMatcher(std::span<const std::uint8_t> bytes, std::uint32_t depth,
-                                     std::uint32_t niceLength)
-    : bytes_(bytes),
-      depth_(depth),
-      niceLength_(std::min(niceLength, kMaxMatchLength)),
-      treeRoot_(std::size_t{1} << kRootBits, kNoPosition),
+BinaryTreeMatcher::BinaryTreeMatcher()
+    : treeRoot_(std::size_t{1} << kRootBits, kNoPosition),
       newestPair_(std::size_t{1} << 16, kNoPosition),
-      children_(2 * kSlots, kNoPosition) {}
+      children_(2 * kSlots) {}
+
+void BinaryTreeMatcher::Start(std::span<const std::uint8_t> bytes, std::uint32_t depth, std::uint32_t niceLength) {
+    constexpr auto kLargest = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    std::uint64_t base = static_cast<std::uint64_t>(base_) + bytes_.size() + kMaxDistance + 1;
+    if (base + bytes.size() > kLargest) {
+        std::fill(treeRoot_.begin(), treeRoot_.end(), kNoPosition);
+        std::fill(newestPair_.begin(), newestPair_.end(), kNoPosition);
+        base = 0;
+    }
+    base_ = static_cast<std::int32_t>(base);
+    bytes_ = bytes;
+    depth_ = depth;
+    niceLength_ = std::min(niceLength, kMaxMatchLength);
+}
 
 std::size_t BinaryTreeMatcher::Find(std::size_t position, Match* out) {
     return Walk<true>(position, out);
@@ -52,7 +62,7 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
     if (remaining < 3) return 0;
     const std::uint8_t* here = bytes_.data() + position;
     const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(niceLength_, remaining));
-    const auto self = static_cast<std::int32_t>(position);
+    const std::int32_t self = base_ + static_cast<std::int32_t>(position);
     const std::int32_t oldest = self - static_cast<std::int32_t>(kMaxDistance);
     std::size_t found = 0;
     std::uint32_t longest = 1;
@@ -81,7 +91,7 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
             *smaller = *larger = kNoPosition;
             return found;
         }
-        const std::uint8_t* there = bytes_.data() + candidate;
+        const std::uint8_t* there = bytes_.data() + (candidate - base_);
         std::int32_t* next = &children_[Slot(candidate)];
         const std::uint32_t length = CommonLength(there, here, std::min(smallerShared, largerShared), limit);
         if (kReport && length > longest) {

@@ -1,12 +1,10 @@
 #include "packer/lazy_parse.hpp"
 
-#include "packer/hash_chains.hpp"
-
 namespace quorvel {
 
-std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules) {
-    HashChains chains(bytes, rules.chainDepth, rules.niceLength);
-    std::vector<Item> items;
+void ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
+                 ItemSink& sink) {
+    chains.Start(bytes, rules.chainDepth, rules.niceLength);
     auto search = [&](std::size_t position) {
         chains.InsertUpTo(position);
         return chains.Longest(position);
@@ -18,17 +16,16 @@ std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t s
         while (rules.lazy && match.length > 0 && match.length < rules.niceLength && position + 1 < bytes.size()) {
             Match next = search(position + 1);
             if (next.length <= match.length) break;
-            items.push_back(LiteralItem(bytes[position++]));
+            sink.Take(LiteralItem(bytes[position++]));
             match = next;
         }
         if (match.length > 0) {
-            items.push_back(MatchItem(match.length, match.distance));
+            sink.Take(MatchItem(match.length, match.distance));
             position += match.length;
         } else {
-            items.push_back(LiteralItem(bytes[position++]));
+            sink.Take(LiteralItem(bytes[position++]));
         }
     }
-    return items;
 }
 
 }  // namespace quorvel

@@ -4,6 +4,8 @@
 #include <stdexcept>
 
 #include "decoder/sliding_window.hpp"
+#include "packer/hash_chains.hpp"
+#include "packer/item_prices.hpp"
 #include "packer/lazy_parse.hpp"
 #include "packer/price_parse.hpp"
 
@@ -11,6 +13,8 @@ namespace quorvel {
 namespace {
 
 constexpr int kFirstPricedEffort = 4;
+// A joined preset and data buffer larger than this is given back after use, not kept.
+constexpr std::size_t kJoinedKept = std::size_t{1} << 20;
 
 LazyRules LazyRulesFor(int effort) {
     static constexpr LazyRules kRules[] = {{2, 16, false}, {4, 32, false}, {8, 64, true}};
@@ -25,42 +29,90 @@ PriceRules PriceRulesFor(int effort) {
     return kRules[effort - kFirstPricedEffort];
 }
 
-// The items, written to `encoder` too when there is one; the price-based parse needs one
-// for its codes.
-std::vector<Item> Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-                        ItemEncoder* encoder) {
-    if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
-    // Only the last 8192 preset bytes can be reached.
-    preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
-    std::vector<std::uint8_t> bytes(preset.begin(), preset.end());
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    if (effort < kFirstPricedEffort) {
-        std::vector<Item> items = ParseLazily(bytes, preset.size(), LazyRulesFor(effort));
-        if (encoder != nullptr)
-            for (const Item& item : items) encoder->Put(item);
-        return items;
+// This thread's match finders and arrays.
+struct ParseSpace {
+    HashChains chains;
+    PriceParseSpace priced;
+    std::vector<std::uint8_t> joined;  // preset and data side by side, when there is a preset
+};
+
+ParseSpace& ThisThreadsSpace() {
+    thread_local ParseSpace space;
+    return space;
+}
+
+// Both sinks, either of which may be missing.
+class BothSinks final : public ItemSink {
+public:
+    BothSinks(ItemSink* first, ItemSink* second) : first_(first), second_(second) {}
+    void Take(const Item& item) override {
+        if (first_ != nullptr) first_->Take(item);
+        if (second_ != nullptr) second_->Take(item);
     }
-    std::vector<Item> rough = ParseLazily(bytes, preset.size(), LazyRulesFor(kFirstPricedEffort - 1));
+
+private:
+    ItemSink* first_;
+    ItemSink* second_;
+};
+
+void ParseBytes(std::span<const std::uint8_t> bytes, std::size_t start, int effort, ItemEncoder* encoder,
+                ItemSink* chosen, ParseSpace& space) {
+    if (effort < kFirstPricedEffort) {
+        BothSinks sinks(encoder, chosen);
+        return ParseLazily(bytes, start, LazyRulesFor(effort), space.chains, sinks);
+    }
+    SymbolTally rough;
+    ParseLazily(bytes, start, LazyRulesFor(kFirstPricedEffort - 1), space.chains, rough);
     const PriceRules rules = PriceRulesFor(effort);
     // At the top effort, a first priced parse is the rough one of a second.
     for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
-        ItemEncoder first;
-        rough = ParseByPrice(bytes, preset.size(), rules, rough, first);
+        ItemEncoder first(ItemEncoder::Output::CodesOnly);
+        SymbolTally tally;
+        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced);
+        rough = tally;
     }
-    ItemEncoder scratch;
-    return ParseByPrice(bytes, preset.size(), rules, rough, encoder != nullptr ? *encoder : scratch);
+    if (encoder != nullptr) return ParseByPrice(bytes, start, rules, rough, *encoder, chosen, space.priced);
+    ItemEncoder scratch(ItemEncoder::Output::CodesOnly);
+    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced);
 }
+
+// The items, written to `encoder` and handed to `chosen` where given; the price-based parse
+// keeps codes of its own when no encoder is given.
+void Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort, ItemEncoder* encoder,
+           ItemSink* chosen) {
+    if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
+    ParseSpace& space = ThisThreadsSpace();
+    // Only the last 8192 preset bytes can be reached.
+    preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
+    if (preset.empty()) return ParseBytes(data, 0, effort, encoder, chosen, space);
+    space.joined.assign(preset.begin(), preset.end());
+    space.joined.insert(space.joined.end(), data.begin(), data.end());
+    ParseBytes(space.joined, preset.size(), effort, encoder, chosen, space);
+    if (space.joined.capacity() > kJoinedKept) std::vector<std::uint8_t>().swap(space.joined);
+}
+
+class ItemList final : public ItemSink {
+public:
+    void Take(const Item& item) override { items.push_back(item); }
+    std::vector<Item> items;
+};
 
 }  // namespace
 
-std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
-                            int effort) {
-    return Parse(preset, data, effort, nullptr);
+void FindItemsInto(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+                   ItemSink& sink) {
+    Parse(preset, data, effort, nullptr, &sink);
 }
 
-std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-                            ItemEncoder& encoder) {
-    return Parse(preset, data, effort, &encoder);
+std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort) {
+    ItemList list;
+    Parse(preset, data, effort, nullptr, &list);
+    return std::move(list.items);
+}
+
+void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+               ItemEncoder& encoder) {
+    Parse(preset, data, effort, &encoder, nullptr);
 }
 
 }  // namespace quorvel

@@ -44,7 +44,9 @@ double TrialSize(const EntryWriter& written, const Candidate& c, std::span<const
     if (c.referenceBack != 0) preset = PresetBytes(written.History(c.referenceBack), c.sharedPrefix);
     const auto part = contents.subspan(c.sharedPrefix, end - c.sharedPrefix);
     // Each reference costs the two bytes of its prefix length.
-    return EstimatedBits(FindItems(preset, part, effort)) / 8 + (c.referenceBack != 0 ? 2 : 0);
+    SizeEstimate estimate;
+    FindItemsInto(preset, part, effort, estimate);
+    return estimate.Bits() / 8 + (c.referenceBack != 0 ? 2 : 0);
 }
 
 void AddCandidate(std::vector<Candidate>& candidates, const Candidate& c) {
