@@ -34,7 +34,7 @@ BinaryTreeMatcher::BinaryTreeMatcher()
       newestPair_(std::size_t{1} << 16, kNoPosition),
       children_(2 * kSlots) {}
 
-void BinaryTreeMatcher::Start(std::span<const std::uint8_t> bytes, std::uint32_t depth, std::uint32_t niceLength) {
+void BinaryTreeMatcher::Start(const JoinedBytes& bytes, std::uint32_t depth, std::uint32_t niceLength) {
     constexpr auto kLargest = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
     std::uint64_t base = static_cast<std::uint64_t>(base_) + bytes_.size() + kMaxDistance + 1;
     if (base + bytes.size() > kLargest) {
@@ -60,7 +60,7 @@ template <bool kReport>
 std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
     const std::size_t remaining = bytes_.size() - position;
     if (remaining < 3) return 0;
-    const std::uint8_t* here = bytes_.data() + position;
+    const std::uint8_t* here = bytes_.At(position);
     const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(niceLength_, remaining));
     const std::int32_t self = base_ + static_cast<std::int32_t>(position);
     const std::int32_t oldest = self - static_cast<std::int32_t>(kMaxDistance);
@@ -91,7 +91,7 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
             *smaller = *larger = kNoPosition;
             return found;
         }
-        const std::uint8_t* there = bytes_.data() + (candidate - base_);
+        const std::uint8_t* there = here - (self - candidate);
         std::int32_t* next = &children_[Slot(candidate)];
         const std::uint32_t length = CommonLength(there, here, std::min(smallerShared, largerShared), limit);
         if (kReport && length > longest) {

@@ -13,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "packer/joined_bytes.hpp"
 #include "packer/match.hpp"
 
 namespace quorvel {
@@ -22,12 +23,12 @@ public:
     BinaryTreeMatcher();
     BinaryTreeMatcher(std::span<const std::uint8_t> bytes, std::uint32_t depth, std::uint32_t niceLength)
         : BinaryTreeMatcher() {
-        Start(bytes, depth, niceLength);
+        Start(JoinedBytes(bytes), depth, niceLength);
     }
 
     // Starts over on new bytes. depth: tree nodes visited per position at most;
     // niceLength: reported lengths stop there, and a match of that length ends the walk.
-    void Start(std::span<const std::uint8_t> bytes, std::uint32_t depth, std::uint32_t niceLength);
+    void Start(const JoinedBytes& bytes, std::uint32_t depth, std::uint32_t niceLength);
 
     // Writes the matches for `position` to `out` (room for niceLength entries), shortest
     // first, each longer than the one before and at the nearest distance found for its
@@ -40,7 +41,7 @@ private:
     template <bool kReport>
     std::size_t Walk(std::size_t position, Match* out);
 
-    std::span<const std::uint8_t> bytes_;
+    JoinedBytes bytes_;
     std::uint32_t depth_ = 0;
     std::uint32_t niceLength_ = 0;
     std::int32_t base_ = 0;                  // the stored number of bytes_[0]

@@ -26,7 +26,7 @@ constexpr std::int32_t kNowhere = std::numeric_limits<std::int32_t>::min();
 
 HashChains::HashChains() : head_(std::size_t{1} << kMaxHashBits, kNowhere), previous_(kRingSize) {}
 
-void HashChains::Start(std::span<const std::uint8_t> bytes, std::uint32_t chainDepth, std::uint32_t niceLength) {
+void HashChains::Start(const JoinedBytes& bytes, std::uint32_t chainDepth, std::uint32_t niceLength) {
     constexpr auto kLargest = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
     std::uint64_t base = static_cast<std::uint64_t>(base_) + bytes_.size() + kMaxDistance + 1;
     if (base + bytes.size() > kLargest) {
@@ -42,7 +42,8 @@ void HashChains::Start(std::span<const std::uint8_t> bytes, std::uint32_t chainD
 }
 
 std::uint32_t HashChains::HashAt(std::size_t position) const {
-    std::uint32_t key = bytes_[position] | bytes_[position + 1] << 8 | bytes_[position + 2] << 16;
+    const std::uint8_t* at = bytes_.At(position);
+    const std::uint32_t key = at[0] | at[1] << 8 | at[2] << 16;
     return (key * 2654435761u) >> hashShift_;
 }
 
@@ -60,7 +61,7 @@ Match HashChains::Longest(std::size_t position) const {
     Match best;
     const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(kMaxMatchLength, bytes_.size() - position));
     if (limit < kHashedBytes) return best;
-    const std::uint8_t* here = bytes_.data() + position;
+    const std::uint8_t* here = bytes_.At(position);
     const auto self = static_cast<std::uint32_t>(base_) + static_cast<std::uint32_t>(position);
     std::int32_t candidate = head_[HashAt(position)];
     for (std::uint32_t tries = chainDepth_; tries > 0; --tries) {

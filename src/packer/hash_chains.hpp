@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "packer/joined_bytes.hpp"
 #include "packer/match.hpp"
 
 namespace quorvel {
@@ -18,14 +19,10 @@ namespace quorvel {
 class HashChains {
 public:
     HashChains();
-    HashChains(std::span<const std::uint8_t> bytes, std::uint32_t chainDepth, std::uint32_t niceLength)
-        : HashChains() {
-        Start(bytes, chainDepth, niceLength);
-    }
 
     // Starts over on new bytes: nothing of earlier ones can be found. chainDepth: earlier
     // positions tried per search; niceLength: a match this long ends it.
-    void Start(std::span<const std::uint8_t> bytes, std::uint32_t chainDepth, std::uint32_t niceLength);
+    void Start(const JoinedBytes& bytes, std::uint32_t chainDepth, std::uint32_t niceLength);
     // Makes every position before `end` findable.
     void InsertUpTo(std::size_t end);
     // The longest match for `position` among inserted positions; the nearest wins among
@@ -35,7 +32,7 @@ public:
 private:
     std::uint32_t HashAt(std::size_t position) const;
 
-    std::span<const std::uint8_t> bytes_;
+    JoinedBytes bytes_;
     std::uint32_t chainDepth_ = 0;
     std::uint32_t niceLength_ = 0;
     std::uint32_t hashShift_ = 0;

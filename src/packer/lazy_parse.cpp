@@ -2,7 +2,7 @@
 
 namespace quorvel {
 
-void ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
+void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
                  ItemSink& sink) {
     chains.Start(bytes, rules.chainDepth, rules.niceLength);
     auto search = [&](std::size_t position) {

@@ -18,7 +18,7 @@ struct LazyRules {
 
 // Hands `sink` the items for bytes[start, end) when bytes[0, start) is already in the
 // window, searching with `chains`, which start over on these bytes.
-void ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
+void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
                  ItemSink& sink);
 
 }  // namespace quorvel

@@ -13,8 +13,6 @@ namespace quorvel {
 namespace {
 
 constexpr int kFirstPricedEffort = 4;
-// A joined preset and data buffer larger than this is given back after use, not kept.
-constexpr std::size_t kJoinedKept = std::size_t{1} << 20;
 
 LazyRules LazyRulesFor(int effort) {
     static constexpr LazyRules kRules[] = {{2, 16, false}, {4, 32, false}, {8, 64, true}};
@@ -33,7 +31,7 @@ PriceRules PriceRulesFor(int effort) {
 struct ParseSpace {
     HashChains chains;
     PriceParseSpace priced;
-    std::vector<std::uint8_t> joined;  // preset and data side by side, when there is a preset
+    std::vector<std::uint8_t> joined;  // the preset and the data's first bytes, when there is a preset
 };
 
 ParseSpace& ThisThreadsSpace() {
@@ -55,7 +53,7 @@ private:
     ItemSink* second_;
 };
 
-void ParseBytes(std::span<const std::uint8_t> bytes, std::size_t start, int effort, ItemEncoder* encoder,
+void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEncoder* encoder,
                 ItemSink* chosen, ParseSpace& space) {
     if (effort < kFirstPricedEffort) {
         BothSinks sinks(encoder, chosen);
@@ -84,11 +82,8 @@ void Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> d
     ParseSpace& space = ThisThreadsSpace();
     // Only the last 8192 preset bytes can be reached.
     preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
-    if (preset.empty()) return ParseBytes(data, 0, effort, encoder, chosen, space);
-    space.joined.assign(preset.begin(), preset.end());
-    space.joined.insert(space.joined.end(), data.begin(), data.end());
-    ParseBytes(space.joined, preset.size(), effort, encoder, chosen, space);
-    if (space.joined.capacity() > kJoinedKept) std::vector<std::uint8_t>().swap(space.joined);
+    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space);
+    ParseJoined(JoinedBytes(preset, data, space.joined), preset.size(), effort, encoder, chosen, space);
 }
 
 class ItemList final : public ItemSink {

@@ -14,7 +14,7 @@ constexpr std::uint32_t kDistanceShift = 16;
 
 class PriceParser {
 public:
-    PriceParser(std::span<const std::uint8_t> bytes, const PriceRules& rules, const SymbolTally& roughParse,
+    PriceParser(const JoinedBytes& bytes, const PriceRules& rules, const SymbolTally& roughParse,
                 ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space)
         : bytes_(bytes),
           rules_(rules),
@@ -119,7 +119,7 @@ private:
     std::uint32_t TakeLongMatch(std::size_t position, std::uint32_t distance) {
         const auto limit =
             static_cast<std::uint32_t>(std::min<std::size_t>(kMaxMatchLength, bytes_.size() - position));
-        const std::uint8_t* here = bytes_.data() + position;
+        const std::uint8_t* here = bytes_.At(position);
         const std::uint32_t length = CommonLength(here - distance, here, rules_.niceLength, limit);
         for (std::size_t skipped = 1; skipped < length; ++skipped) matcher_.Skip(position + skipped);
         Take(MatchItem(length, distance));
@@ -131,7 +131,7 @@ private:
         if (chosen_ != nullptr) chosen_->Take(item);
     }
 
-    std::span<const std::uint8_t> bytes_;
+    JoinedBytes bytes_;
     PriceRules rules_;
     BinaryTreeMatcher& matcher_;
     ItemEncoder& encoder_;
@@ -145,7 +145,7 @@ private:
 
 }  // namespace
 
-void ParseByPrice(std::span<const std::uint8_t> bytes, std::size_t start, const PriceRules& rules,
+void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space) {
     PriceParser(bytes, rules, roughParse, encoder, chosen, space).Parse(start);
 }

@@ -38,7 +38,7 @@ struct PriceParseSpace {
 // to `encoder` as it is chosen, whose codes price the next, and handed to `chosen` too
 // when there is one; roughParse counts the symbols of a quicker parse of the same bytes,
 // whose shares seed the prices.
-void ParseByPrice(std::span<const std::uint8_t> bytes, std::size_t start, const PriceRules& rules,
+void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space);
 
 }  // namespace quorvel
