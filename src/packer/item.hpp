@@ -39,7 +39,9 @@ inline Item MatchItem(std::uint32_t length, std::uint32_t distance) {
 // keep a whole file's items.
 class ItemSink {
 public:
-    virtual void Take(const Item& item) = 0;
+    // Whether more items are wanted. The lazy parse stops at the first refusal: a trial
+    // that can no longer win need not be finished.
+    virtual bool Take(const Item& item) = 0;
 
 protected:
     ~ItemSink() = default;

@@ -21,7 +21,10 @@ public:
 
     // Writes any item the format can express, whether or not it is valid where it stands.
     void Put(const Item& item);
-    void Take(const Item& item) override { Put(item); }
+    bool Take(const Item& item) override {
+        Put(item);
+        return true;
+    }
     // The codes the next item will be written with.
     const AdaptiveCodes& Codes() const { return codes_; }
     std::vector<std::uint8_t> Finish() { return writer_.Finish(); }

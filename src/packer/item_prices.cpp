@@ -15,10 +15,11 @@ void SharePrices(const std::array<std::uint32_t, kSymbolCount>& seen, std::array
 
 }  // namespace
 
-void SymbolTally::Take(const Item& item) {
+bool SymbolTally::Take(const Item& item) {
     const ItemSymbols spelt = SpellItem(item);
     ++symbols[spelt.symbol];
     if (spelt.isMatch) ++distances[spelt.distanceSymbol];
+    return true;
 }
 
 ItemPrices::ItemPrices(const SymbolTally& roughParse) {

@@ -23,7 +23,7 @@ constexpr std::uint32_t kPriceScale = 16;  // price units per bit
 
 // How often each symbol of either tree occurs in a parse, taken item by item.
 struct SymbolTally final : ItemSink {
-    void Take(const Item& item) override;
+    bool Take(const Item& item) override;
 
     std::array<std::uint32_t, kSymbolCount> symbols{};
     std::array<std::uint32_t, kSymbolCount> distances{};

@@ -16,15 +16,12 @@ void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& r
         while (rules.lazy && match.length > 0 && match.length < rules.niceLength && position + 1 < bytes.size()) {
             Match next = search(position + 1);
             if (next.length <= match.length) break;
-            sink.Take(LiteralItem(bytes[position++]));
+            if (!sink.Take(LiteralItem(bytes[position++]))) return;
             match = next;
         }
-        if (match.length > 0) {
-            sink.Take(MatchItem(match.length, match.distance));
-            position += match.length;
-        } else {
-            sink.Take(LiteralItem(bytes[position++]));
-        }
+        const Item item = match.length > 0 ? MatchItem(match.length, match.distance) : LiteralItem(bytes[position]);
+        if (!sink.Take(item)) return;
+        position += item.Size();
     }
 }
 

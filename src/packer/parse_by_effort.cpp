@@ -43,9 +43,10 @@ ParseSpace& ThisThreadsSpace() {
 class BothSinks final : public ItemSink {
 public:
     BothSinks(ItemSink* first, ItemSink* second) : first_(first), second_(second) {}
-    void Take(const Item& item) override {
-        if (first_ != nullptr) first_->Take(item);
-        if (second_ != nullptr) second_->Take(item);
+    bool Take(const Item& item) override {
+        const bool firstWants = first_ == nullptr || first_->Take(item);
+        const bool secondWants = second_ == nullptr || second_->Take(item);
+        return firstWants && secondWants;
     }
 
 private:
@@ -88,7 +89,10 @@ void Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> d
 
 class ItemList final : public ItemSink {
 public:
-    void Take(const Item& item) override { items.push_back(item); }
+    bool Take(const Item& item) override {
+        items.push_back(item);
+        return true;
+    }
     std::vector<Item> items;
 };
 

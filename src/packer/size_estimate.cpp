@@ -26,11 +26,12 @@ double SizeEstimate::RunningShares::Take(std::uint32_t symbol) {
     return bits;
 }
 
-void SizeEstimate::Take(const Item& item) {
+bool SizeEstimate::Take(const Item& item) {
     const ItemSymbols spelt = SpellItem(item);
     bits_ += symbols_.Take(spelt.symbol);
     if (spelt.isLong) bits_ += kLongMatchBits;
     if (spelt.isMatch) bits_ += distances_.Take(spelt.distanceSymbol) + kDistanceLowBits;
+    return Bytes() < enough_;
 }
 
 double EstimatedBits(std::span<const Item> items) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "format/code_tree.hpp"
@@ -12,12 +13,16 @@
 
 namespace quorvel {
 
-// The estimate taken item by item, as a parse hands them over.
+// The estimate taken item by item, as a parse hands them over, in bytes with a fixed part
+// added. Wants no more items once it has reached `enough` bytes: it only grows.
 class SizeEstimate final : public ItemSink {
 public:
-    void Take(const Item& item) override;
-    // In bits.
+    explicit SizeEstimate(double fixedBytes = 0, double enough = std::numeric_limits<double>::infinity())
+        : fixedBytes_(fixedBytes), enough_(enough) {}
+
+    bool Take(const Item& item) override;
     double Bits() const { return bits_; }
+    double Bytes() const { return bits_ / 8 + fixedBytes_; }
 
 private:
     // -log2(count / total) for the running counts of one tree.
@@ -31,6 +36,8 @@ private:
         std::uint32_t total_ = kSymbolCount;
     };
 
+    double fixedBytes_;
+    double enough_;
     RunningShares symbols_;
     RunningShares distances_;
     double bits_ = 0;

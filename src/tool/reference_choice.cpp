@@ -1,6 +1,7 @@
 #include "tool/reference_choice.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "format/archive_format.hpp"
@@ -37,16 +38,16 @@ WindowPreset PresetOf(std::span<const std::uint8_t> history, std::size_t prefix)
 }
 
 // The estimated compressed size of contents[prefix, end) with the candidate's window
-// preset, in bytes.
+// preset, in bytes; the trial stops once it has come to `enough`, which it can only pass.
 double TrialSize(const EntryWriter& written, const Candidate& c, std::span<const std::uint8_t> contents,
-                      std::size_t end, int effort) {
+                 std::size_t end, int effort, double enough) {
     std::span<const std::uint8_t> preset;
     if (c.referenceBack != 0) preset = PresetBytes(written.History(c.referenceBack), c.sharedPrefix);
     const auto part = contents.subspan(c.sharedPrefix, end - c.sharedPrefix);
     // Each reference costs the two bytes of its prefix length.
-    SizeEstimate estimate;
+    SizeEstimate estimate(c.referenceBack != 0 ? 2 : 0, enough);
     FindItemsInto(preset, part, effort, estimate);
-    return estimate.Bits() / 8 + (c.referenceBack != 0 ? 2 : 0);
+    return estimate.Bytes();
 }
 
 void AddCandidate(std::vector<Candidate>& candidates, const Candidate& c) {
@@ -97,9 +98,9 @@ EntryReference ReferenceChooser::Choose(const EntryWriter& written, std::span<co
     const std::size_t end = std::min(contents.size(), longestPrefix + kTrialLength);
     const int trialEffort = std::min(effort_, kTrialEffort);
     Candidate best{0, 0};
-    double bestSize = TrialSize(written, best, contents, end, trialEffort);
+    double bestSize = TrialSize(written, best, contents, end, trialEffort, std::numeric_limits<double>::infinity());
     for (const Candidate& c : candidates) {
-        const double size = TrialSize(written, c, contents, end, trialEffort);
+        const double size = TrialSize(written, c, contents, end, trialEffort, bestSize);
         if (size < bestSize) best = c, bestSize = size;
     }
     return {best.referenceBack, static_cast<std::uint32_t>(best.sharedPrefix)};
