@@ -48,13 +48,25 @@ std::uint32_t HashChains::HashAt(std::size_t position) const {
 }
 
 void HashChains::InsertUpTo(std::size_t end) {
-    std::size_t hashable = bytes_.size() >= kHashedBytes ? bytes_.size() - kHashedBytes + 1 : 0;
-    for (end = std::min(end, hashable); inserted_ < end; ++inserted_) {
-        std::int32_t& head = head_[HashAt(inserted_)];
-        const std::int32_t self = base_ + static_cast<std::int32_t>(inserted_);
-        previous_[static_cast<std::size_t>(self) % kRingSize] = head;
-        head = self;
+    const std::size_t hashable = bytes_.size() >= kHashedBytes ? bytes_.size() - kHashedBytes + 1 : 0;
+    end = std::min(end, hashable);
+    // Locals, so that the stores into the tables are not taken to change them.
+    std::int32_t* const head = head_.data();
+    std::int32_t* const ring = previous_.data();
+    const std::uint32_t shift = hashShift_;
+    std::size_t position = inserted_;
+    while (position < end) {
+        const std::size_t pieceEnd = std::min(end, bytes_.PieceEnd(position));
+        const std::uint8_t* at = bytes_.At(position);
+        auto self = static_cast<std::uint32_t>(base_ + static_cast<std::int32_t>(position));
+        for (; position < pieceEnd; ++position, ++at, ++self) {
+            const std::uint32_t key = at[0] | at[1] << 8 | at[2] << 16;
+            std::int32_t& newest = head[(key * 2654435761u) >> shift];
+            ring[self % kRingSize] = newest;
+            newest = static_cast<std::int32_t>(self);
+        }
     }
+    inserted_ = position;
 }
 
 Match HashChains::Longest(std::size_t position) const {
