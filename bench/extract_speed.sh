@@ -16,7 +16,7 @@ if [ "${1:-}" = --instructions ]; then instructions=yes; shift; fi
 repo=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-$(mktemp -d)}
 repeat=${REPEAT:-5}
-corpus_script=${CORPUS_SCRIPT:-$repo/../shared/bench/corpus.sh}
+corpus_script=${CORPUS_SCRIPT:-$repo/bench/corpus.sh}
 quorvel=$repo/build/bin/quorvel
 
 cmake -S "$repo" -B "$repo/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
