@@ -86,10 +86,21 @@ private:
             const std::uint32_t distance = match.distance << kDistanceShift;
             // Lengths of one symbol each, then those of the long-match symbol and its bits.
             const std::uint32_t lastShort = std::min(match.length, kLongMatchBase - 1);
-            const std::uint32_t* lengthPrices = prices_.ShortLengths();
-            for (; length <= lastShort; ++length) Offer(price, step, length, withDistance + lengthPrices[length], distance);
+            if (length <= lastShort) {
+                OfferShortLengths(price, step, prices_.ShortLengths(), length, lastShort, withDistance, distance);
+                length = lastShort + 1;
+            }
             for (; length <= match.length; ++length) Offer(price, step, length, withDistance + prices_.Length(length), distance);
         }
+    }
+
+    // Offers lengths first..last of one match. The arrays never overlap: said so, the loop
+    // is vectorised without a test for overlaps at every match.
+    static void OfferShortLengths(std::uint32_t* __restrict price, std::uint32_t* __restrict step,
+                                  const std::uint32_t* __restrict lengthPrices, std::uint32_t first,
+                                  std::uint32_t last, std::uint32_t withDistance, std::uint32_t distance) {
+        for (std::uint32_t length = first; length <= last; ++length)
+            Offer(price, step, length, withDistance + lengthPrices[length], distance);
     }
 
     // Keeps the item that reaches `length` bytes further at `offered` when that is cheaper
