@@ -38,6 +38,7 @@ void HashChains::Start(const JoinedBytes& bytes, std::uint32_t chainDepth, std::
     chainDepth_ = chainDepth;
     niceLength_ = niceLength;
     hashShift_ = 32 - HashBitsFor(bytes.size());
+    hashable_ = bytes.size() >= kHashedBytes ? bytes.size() - kHashedBytes + 1 : 0;
     inserted_ = 0;
 }
 
@@ -48,25 +49,21 @@ std::uint32_t HashChains::HashAt(std::size_t position) const {
 }
 
 void HashChains::InsertUpTo(std::size_t end) {
-    const std::size_t hashable = bytes_.size() >= kHashedBytes ? bytes_.size() - kHashedBytes + 1 : 0;
-    end = std::min(end, hashable);
+    end = std::min(end, hashable_);
     // Locals, so that the stores into the tables are not taken to change them.
     std::int32_t* const head = head_.data();
     std::int32_t* const ring = previous_.data();
     const std::uint32_t shift = hashShift_;
-    std::size_t position = inserted_;
-    while (position < end) {
-        const std::size_t pieceEnd = std::min(end, bytes_.PieceEnd(position));
+    const auto base = static_cast<std::uint32_t>(base_);
+    for (std::size_t position = inserted_; position < end; ++position) {
         const std::uint8_t* at = bytes_.At(position);
-        auto self = static_cast<std::uint32_t>(base_ + static_cast<std::int32_t>(position));
-        for (; position < pieceEnd; ++position, ++at, ++self) {
-            const std::uint32_t key = at[0] | at[1] << 8 | at[2] << 16;
-            std::int32_t& newest = head[(key * 2654435761u) >> shift];
-            ring[self % kRingSize] = newest;
-            newest = static_cast<std::int32_t>(self);
-        }
+        const std::uint32_t key = at[0] | at[1] << 8 | at[2] << 16;
+        std::int32_t& newest = head[(key * 2654435761u) >> shift];
+        const std::uint32_t self = base + static_cast<std::uint32_t>(position);
+        ring[self % kRingSize] = newest;
+        newest = static_cast<std::int32_t>(self);
     }
-    inserted_ = position;
+    inserted_ = std::max(inserted_, end);
 }
 
 Match HashChains::Longest(std::size_t position) const {

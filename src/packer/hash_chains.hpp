@@ -39,6 +39,7 @@ private:
     std::vector<std::int32_t> head_;      // the newest position of each hash
     std::vector<std::int32_t> previous_;  // by position, round the ring: the one before with its hash
     std::int32_t base_ = 0;               // the stored number of bytes_[0]
+    std::size_t hashable_ = 0;            // positions with three bytes from them
     std::size_t inserted_ = 0;
 };
 

@@ -28,9 +28,6 @@ public:
         return position < headEnd_ ? head_ + position : tail_ + (position - tailStart_);
     }
     std::uint8_t operator[](std::size_t position) const { return *At(position); }
-    // The first position past `position` that is read in another piece (or the end): up to
-    // there, At(position) + k is the byte at position + k.
-    std::size_t PieceEnd(std::size_t position) const { return position < headEnd_ ? headEnd_ : size_; }
 
 private:
     const std::uint8_t* head_ = nullptr;  // positions below headEnd_ are read here
