@@ -22,6 +22,11 @@ constexpr std::uint32_t kHashedBytes = 3;
 constexpr std::size_t kRingSize = 2 * kMaxDistance;
 constexpr std::int32_t kNowhere = std::numeric_limits<std::int32_t>::min();
 
+std::uint32_t HashOf(const std::uint8_t* at, std::uint32_t shift) {
+    const std::uint32_t key = at[0] | at[1] << 8 | at[2] << 16;
+    return (key * 2654435761u) >> shift;
+}
+
 }  // namespace
 
 HashChains::HashChains() : head_(std::size_t{1} << kMaxHashBits, kNowhere), previous_(kRingSize) {}
@@ -42,12 +47,6 @@ void HashChains::Start(const JoinedBytes& bytes, std::uint32_t chainDepth, std::
     inserted_ = 0;
 }
 
-std::uint32_t HashChains::HashAt(std::size_t position) const {
-    const std::uint8_t* at = bytes_.At(position);
-    const std::uint32_t key = at[0] | at[1] << 8 | at[2] << 16;
-    return (key * 2654435761u) >> hashShift_;
-}
-
 void HashChains::InsertUpTo(std::size_t end) {
     end = std::min(end, hashable_);
     // Locals, so that the stores into the tables are not taken to change them.
@@ -56,9 +55,7 @@ void HashChains::InsertUpTo(std::size_t end) {
     const std::uint32_t shift = hashShift_;
     const auto base = static_cast<std::uint32_t>(base_);
     for (std::size_t position = inserted_; position < end; ++position) {
-        const std::uint8_t* at = bytes_.At(position);
-        const std::uint32_t key = at[0] | at[1] << 8 | at[2] << 16;
-        std::int32_t& newest = head[(key * 2654435761u) >> shift];
+        std::int32_t& newest = head[HashOf(bytes_.At(position), shift)];
         const std::uint32_t self = base + static_cast<std::uint32_t>(position);
         ring[self % kRingSize] = newest;
         newest = static_cast<std::int32_t>(self);
@@ -72,7 +69,7 @@ Match HashChains::Longest(std::size_t position) const {
     if (limit < kHashedBytes) return best;
     const std::uint8_t* here = bytes_.At(position);
     const auto self = static_cast<std::uint32_t>(base_) + static_cast<std::uint32_t>(position);
-    std::int32_t candidate = head_[HashAt(position)];
+    std::int32_t candidate = head_[HashOf(here, hashShift_)];
     for (std::uint32_t tries = chainDepth_; tries > 0; --tries) {
         // Modulo 2^32, so that an empty entry, a position out of reach or one not before
         // this one each give a distance outside 1..8192.

@@ -30,8 +30,6 @@ public:
     Match Longest(std::size_t position) const;
 
 private:
-    std::uint32_t HashAt(std::size_t position) const;
-
     JoinedBytes bytes_;
     std::uint32_t chainDepth_ = 0;
     std::uint32_t niceLength_ = 0;

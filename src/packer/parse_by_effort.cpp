@@ -54,8 +54,8 @@ private:
     ItemSink* second_;
 };
 
-void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEncoder* encoder,
-                ItemSink* chosen, ParseSpace& space) {
+void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEncoder* encoder, ItemSink* chosen,
+                 ParseSpace& space) {
     if (effort < kFirstPricedEffort) {
         BothSinks sinks(encoder, chosen);
         return ParseLazily(bytes, start, LazyRulesFor(effort), space.chains, sinks);
