@@ -149,8 +149,8 @@ void Extractor::Write(const reader::Entry& entry, reader::ArchiveReader& archive
     // The writer keeps the folder open after this thread has moved on to others.
     UniqueFd own(fcntl(folder, F_DUPFD_CLOEXEC, 0));
     if (!own.valid()) throw ToolError(shown + ": cannot be written (" + std::strerror(errno) + ")");
-    writing_.push_back(JoinedPath(parts));
     writer_.Begin({std::move(own), shown, parts.back(), replace, entry.times, umask_});
+    writing_.push_back(JoinedPath(parts));
     WriterSink sink(writer_);
     try {
         archive.ReadData(&sink);
