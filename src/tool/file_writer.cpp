@@ -39,6 +39,7 @@ FileWriter::~FileWriter() {
     interruptsLeftToWriter_.reset();
 }
 
+// The thread is not woken here but when bytes follow, so that a small file costs one wake-up.
 void FileWriter::Begin(Order order) {
     auto file = std::make_unique<File>();
     file->order = std::move(order);
@@ -46,8 +47,6 @@ void FileWriter::Begin(Order order) {
     changed_.wait(lock, [this] { return unfinished_ < kMaxFilesQueued; });
     files_.push_back(std::move(file));
     ++unfinished_;
-    lock.unlock();
-    changed_.notify_all();
 }
 
 void FileWriter::Write(std::span<const std::uint8_t> bytes) {
@@ -56,21 +55,23 @@ void FileWriter::Write(std::span<const std::uint8_t> bytes) {
         const std::size_t taken = std::min(kPieceBytes - filling_.size(), bytes.size());
         filling_.insert(filling_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(taken));
         bytes = bytes.subspan(taken);
-        if (filling_.size() == kPieceBytes) HandOver();
+        if (filling_.size() == kPieceBytes) HandOver(false);
     }
 }
 
-void FileWriter::HandOver() {
-    if (filling_.empty()) return;
+void FileWriter::HandOver(bool last) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return bytesQueued_ < kMaxBytesQueued; });
-    bytesQueued_ += filling_.size();
-    files_.back()->pieces.push_back(std::move(filling_));
-    filling_ = {};
-    if (!written_.empty()) {
-        filling_ = std::move(written_.back());
-        written_.pop_back();
+    if (!filling_.empty()) {
+        changed_.wait(lock, [this] { return bytesQueued_ < kMaxBytesQueued; });
+        bytesQueued_ += filling_.size();
+        files_.back()->pieces.push_back(std::move(filling_));
+        filling_ = {};
+        if (!written_.empty()) {
+            filling_ = std::move(written_.back());
+            written_.pop_back();
+        }
     }
+    files_.back()->ended = last;
     lock.unlock();
     changed_.notify_all();
 }
@@ -81,14 +82,7 @@ void FileWriter::Recycle(std::vector<std::uint8_t> piece) {
     if (written_.size() < kMaxBytesQueued / kPieceBytes) written_.push_back(std::move(piece));
 }
 
-void FileWriter::End() {
-    HandOver();
-    {
-        const std::lock_guard lock(mutex_);
-        files_.back()->ended = true;
-    }
-    changed_.notify_all();
-}
+void FileWriter::End() { HandOver(true); }
 
 void FileWriter::Drop() {
     filling_.clear();

@@ -66,7 +66,8 @@ public:
 private:
     struct File;
 
-    void HandOver();
+    // Passes the bytes filled so far to the thread; `last`: they end the file.
+    void HandOver(bool last);
     // Keeps a written piece's buffer for a later piece.
     void Recycle(std::vector<std::uint8_t> piece);
     void Run();
