@@ -48,9 +48,15 @@ for _ in $(seq "$repeat"); do
 done
 zip -q -9 -r corpus.zip "$input"
 for _ in $(seq "$repeat"); do timed pack_tar sh -c "tar -cf - '$input' | gzip -9 >corpus.tar.gz"; done
+# A run's tree is moved aside, not deleted, before the next run: a file system without a
+# journal passes over the inodes freed in the last minute whenever it makes a file, which
+# would slow the next extraction by more than the programs differ (see extract_speed.sh).
+spent=0
 for tool in quorvel zip tar; do
   for _ in $(seq "$repeat"); do
-    rm -rf "out-$tool" && mkdir "out-$tool"
+    if [ -d "out-$tool" ]; then mkdir -p spent && mv "out-$tool" "spent/$((spent += 1))"; fi
+    mkdir "out-$tool"
+    sync
     case $tool in
       quorvel) timed extract_quorvel sh -c 'cd out-quorvel && ../corpus.sfx </dev/null >/dev/null';;
       zip) timed extract_zip unzip -q corpus.zip -d out-zip;;
@@ -75,4 +81,4 @@ for tool in quorvel zip tar; do
       'BEGIN { printf "%-16s %12d %7.3f %9.2f %9.2f %7.2f %10.1f %12.3f %8.2f\n",
                name, s, s / sz, p, c, c / cz, m / 1024, e, e / ez }'
 done
-rm -rf out-quorvel out-zip out-tar time.out
+rm -rf out-quorvel out-zip out-tar spent time.out
