@@ -1,58 +1,84 @@
 #!/usr/bin/env bash
 # bench/compare.sh [WORKDIR]: packs the benchmark corpus with quorvel (native Expander), with
 # zip -9 and with tar + gzip -9, extracts each into a fresh folder, checks that every tree is
-# identical to the corpus, and prints sizes and times side by side with ratios against zip.
-# REPEAT=n takes the best of n runs of each timing (default 3).
+# identical to the corpus, and prints sizes, times, CPU time (user + system) and peak memory
+# side by side with ratios against zip. REPEAT=n takes the best of n runs of each timing
+# (default 3); COPIES=n packs a folder holding n copies of the corpus (default 1), to see
+# that the packer's memory does not grow with the input; EFFORT=n sets quorvel's effort.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-$(mktemp -d)}
 repeat=${REPEAT:-3}
+copies=${COPIES:-1}
+effort=${EFFORT:-6}
 corpus_script=${CORPUS_SCRIPT:-$repo/bench/corpus.sh}
 quorvel=$repo/build/bin/quorvel
 
 cmake -S "$repo" -B "$repo/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$repo/build" -j"$(nproc)" --target quorvel >/dev/null
+cmake --build "$repo/build" -j2 --target quorvel >/dev/null
 mkdir -p "$work"
 cd "$work"
 if [ ! -d corpus ]; then bash "$corpus_script" corpus >/dev/null; fi
+input=corpus
+if [ "$copies" -gt 1 ]; then
+  input=corpus-x$copies
+  if [ ! -d "$input" ]; then
+    for i in $(seq "$copies"); do mkdir -p "$input/copy$i" && cp -r corpus/. "$input/copy$i/"; done
+  fi
+fi
 
-# best_time COMMAND...: runs the command $repeat times, prints the shortest wall time.
-best_time() {
-  local best="" start end t
-  for _ in $(seq "$repeat"); do
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    t=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
-    if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
-  done
-  echo "$best"
+# timed NAME COMMAND...: runs the command once; keeps the shortest wall and CPU times and the
+# largest peak memory (kB) seen for NAME in wall[NAME], cpu[NAME] and peak[NAME].
+declare -A wall cpu peak size
+timed() {
+  local name=$1 w c m
+  shift
+  /usr/bin/time -o time.out -f '%e %U %S %M' "$@"
+  read -r w c m < <(tail -n 1 time.out | awk '{ print $1, $2 + $3, $4 }')
+  if [ -z "${wall[$name]:-}" ] || awk -v a="$w" -v b="${wall[$name]}" 'BEGIN { exit !(a < b) }'; then wall[$name]=$w; fi
+  if [ -z "${cpu[$name]:-}" ] || awk -v a="$c" -v b="${cpu[$name]}" 'BEGIN { exit !(a < b) }'; then cpu[$name]=$c; fi
+  if [ -z "${peak[$name]:-}" ] || [ "$m" -gt "${peak[$name]}" ]; then peak[$name]=$m; fi
 }
 
-pack_quorvel() { "$quorvel" pack -q --stub native -o corpus.sfx corpus; }
-pack_zip() { rm -f corpus.zip; zip -q -9 -r corpus.zip corpus; }
-pack_tar() { tar -cf - corpus | gzip -9 >corpus.tar.gz; }
-fresh() { rm -rf "out-$1"; mkdir "out-$1"; }
-extract_quorvel() { fresh quorvel; (cd out-quorvel && ../corpus.sfx </dev/null >/dev/null); }
-extract_zip() { fresh zip; (cd out-zip && unzip -q ../corpus.zip); }
-extract_tar() { fresh tar; (cd out-tar && tar -xzf ../corpus.tar.gz); }
-
-declare -A size pack extract
+rm -f corpus.zip
+for _ in $(seq "$repeat"); do
+  timed pack_quorvel "$quorvel" pack -q -"$effort" --stub native -o corpus.sfx "$input"
+  timed pack_zip zip -q -9 -r corpus.zip "$input"
+  rm -f corpus.zip  # zip would add to it
+done
+zip -q -9 -r corpus.zip "$input"
+for _ in $(seq "$repeat"); do timed pack_tar sh -c "tar -cf - '$input' | gzip -9 >corpus.tar.gz"; done
+# A run's tree is moved aside, not deleted, before the next run: a file system without a
+# journal passes over the inodes freed in the last minute whenever it makes a file, which
+# would slow the next extraction by more than the programs differ (see extract_speed.sh).
+spent=0
 for tool in quorvel zip tar; do
-  pack[$tool]=$(best_time "pack_$tool")
-  extract[$tool]=$(best_time "extract_$tool")
-  diff -r corpus "out-$tool/corpus" >/dev/null || { echo "$tool: extracted tree differs from the corpus" >&2; exit 1; }
+  for _ in $(seq "$repeat"); do
+    if [ -d "out-$tool" ]; then mkdir -p spent && mv "out-$tool" "spent/$((spent += 1))"; fi
+    mkdir "out-$tool"
+    sync
+    case $tool in
+      quorvel) timed extract_quorvel sh -c 'cd out-quorvel && ../corpus.sfx </dev/null >/dev/null';;
+      zip) timed extract_zip unzip -q corpus.zip -d out-zip;;
+      tar) timed extract_tar tar -xzf corpus.tar.gz -C out-tar;;
+    esac
+  done
+  diff -r "$input" "out-$tool/$input" >/dev/null || { echo "$tool: extracted tree differs from the corpus" >&2; exit 1; }
 done
 size[quorvel]=$(stat -c %s corpus.sfx)
 size[zip]=$(stat -c %s corpus.zip)
 size[tar]=$(stat -c %s corpus.tar.gz)
 
-echo "corpus: $(find corpus -type f | wc -l) files, $(du -sb corpus | cut -f1) bytes; all three trees identical to it"
-printf '%-16s %12s %8s %10s %8s %12s %8s\n' tool "size (B)" "x zip" "pack (s)" "x zip" "extract (s)" "x unzip"
+echo "$input: $(find "$input" -type f | wc -l) files, $(du -sb "$input" | cut -f1) bytes; all three trees identical to it;" \
+  "best of $repeat; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-16s %12s %7s %9s %9s %7s %10s %12s %8s\n' tool "size (B)" "x zip" "pack (s)" "CPU (s)" "x zip" "peak (MB)" \
+  "extract (s)" "x unzip"
 for tool in quorvel zip tar; do
-  case $tool in quorvel) name="quorvel pack";; zip) name="zip -9";; tar) name="tar + gzip -9";; esac
-  awk -v name="$name" -v s="${size[$tool]}" -v sz="${size[zip]}" -v p="${pack[$tool]}" -v pz="${pack[zip]}" \
-      -v e="${extract[$tool]}" -v ez="${extract[zip]}" \
-      'BEGIN { printf "%-16s %12d %8.3f %10.2f %8.2f %12.3f %8.2f\n", name, s, s / sz, p, p / pz, e, e / ez }'
+  case $tool in quorvel) name="quorvel pack -$effort";; zip) name="zip -9";; tar) name="tar + gzip -9";; esac
+  awk -v name="$name" -v s="${size[$tool]}" -v sz="${size[zip]}" -v p="${wall[pack_$tool]}" \
+      -v c="${cpu[pack_$tool]}" -v cz="${cpu[pack_zip]}" -v m="${peak[pack_$tool]}" \
+      -v e="${wall[extract_$tool]}" -v ez="${wall[extract_zip]}" \
+      'BEGIN { printf "%-16s %12d %7.3f %9.2f %9.2f %7.2f %10.1f %12.3f %8.2f\n",
+               name, s, s / sz, p, c, c / cz, m / 1024, e, e / ez }'
 done
-rm -rf out-quorvel out-zip out-tar
+rm -rf out-quorvel out-zip out-tar spent time.out

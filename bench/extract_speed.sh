@@ -60,8 +60,17 @@ if command -v zstd >/dev/null; then
   tools+=(tar_zstd)
 fi
 
-# An empty folder "out", the last run's tree removed and written back before the clock starts.
-fresh() { rm -rf out; mkdir out; sync; }
+# An empty folder "out", the last run's tree written back and moved aside before the clock
+# starts. Not deleted: a file system without a journal (like ext4 without one) passes over
+# the inodes freed in the last minute whenever it makes a new one, so a tree deleted right
+# before a run slows whichever program runs next by more than the programs differ. The trees
+# moved aside are removed at the end.
+spent=0
+fresh() {
+  if [ -d out ]; then mkdir -p spent && mv out "spent/$((spent += 1))"; fi
+  mkdir out
+  sync
+}
 # Each runs one reading in "out", its peak memory written to $1.
 run_quorvel_test() { peak_wrapper "$1" "$quorvel" test corpus.sfx >/dev/null; }
 run_expander() { (cd out && peak_wrapper "$1" ../corpus.sfx </dev/null >/dev/null); }
@@ -90,7 +99,7 @@ for _ in $(seq "$repeat"); do
     if [ -z "${peak[$tool]:-}" ] || [ "$kilobytes" -gt "${peak[$tool]}" ]; then peak[$tool]=$kilobytes; fi
   done
 done
-rm -rf out
+rm -rf out spent
 
 minimum() { tr ' ' '\n' <<<"$1" | grep . | sort -g | head -n 1; }
 median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -134,5 +143,5 @@ if [ $instructions = yes ]; then
   printf '  %-24s %15s\n' "quorvel extract" "$(count "$quorvel" extract -q -d out corpus.sfx)"
   fresh
   printf '  %-24s %15s\n' "unzip" "$(cd out && count unzip -q ../corpus.zip)"
-  rm -rf out
+  rm -rf out spent
 fi

@@ -176,9 +176,13 @@ void FillTable(AdaptiveCodeTree& tree) {
 
 }  // namespace
 
-void RebuildTree(AdaptiveCodeTree& tree) {
+void RebuildNodes(AdaptiveCodeTree& tree) {
     SortLeaves(tree);
     CombineNodes(tree);
+}
+
+void RebuildTree(AdaptiveCodeTree& tree) {
+    RebuildNodes(tree);
     SetDepths(tree);
     FillTable(tree);
 }

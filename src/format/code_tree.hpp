@@ -56,6 +56,9 @@ void ResetTree(AdaptiveCodeTree& tree);
 // Builds the tree and its table from Counts and the previous leaf order, and keeps the
 // new order for the next build.
 void RebuildTree(AdaptiveCodeTree& tree);
+// The same build without Depth and Table, which only decoding reads: the nodes come out
+// exactly as RebuildTree makes them.
+void RebuildNodes(AdaptiveCodeTree& tree);
 
 inline void CountSymbol(AdaptiveCodeTree& tree, std::uint32_t symbol) {
     ++tree.Counts[symbol];

@@ -25,8 +25,8 @@ AdaptiveCodes::AdaptiveCodes() : state_(std::make_unique<State>()) {
 }
 
 void AdaptiveCodes::Rebuild() {
-    RebuildTree(state_->symbols);
-    RebuildTree(state_->distances);
+    RebuildNodes(state_->symbols);
+    RebuildNodes(state_->distances);
     DeriveCodes(state_->symbols, state_->symbolCodes);
     DeriveCodes(state_->distances, state_->distanceCodes);
     rebuildPoint_ = NextRebuildPoint(rebuildPoint_);

@@ -29,14 +29,24 @@ std::uint32_t PairOf(const std::uint8_t* at) {
 
 }  // namespace
 
-BinaryTreeMatcher::BinaryTreeMatcher(std::span<const std::uint8_t> bytes, std::uint32_t depth,
-                                     std::uint32_t niceLength)
-    : bytes_(bytes),
-      depth_(depth),
-      niceLength_(std::min(niceLength, kMaxMatchLength)),
-      treeRoot_(std::size_t{1} << kRootBits, kNoPosition),
+BinaryTreeMatcher::BinaryTreeMatcher()
+    : treeRoot_(std::size_t{1} << kRootBits, kNoPosition),
       newestPair_(std::size_t{1} << 16, kNoPosition),
-      children_(2 * kSlots, kNoPosition) {}
+      children_(2 * kSlots) {}
+
+void BinaryTreeMatcher::Start(const JoinedBytes& bytes, std::uint32_t depth, std::uint32_t niceLength) {
+    constexpr auto kLargest = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    std::uint64_t base = static_cast<std::uint64_t>(base_) + bytes_.size() + kMaxDistance + 1;
+    if (base + bytes.size() > kLargest) {
+        std::fill(treeRoot_.begin(), treeRoot_.end(), kNoPosition);
+        std::fill(newestPair_.begin(), newestPair_.end(), kNoPosition);
+        base = 0;
+    }
+    base_ = static_cast<std::int32_t>(base);
+    bytes_ = bytes;
+    depth_ = depth;
+    niceLength_ = std::min(niceLength, kMaxMatchLength);
+}
 
 std::size_t BinaryTreeMatcher::Find(std::size_t position, Match* out) {
     return Walk<true>(position, out);
@@ -50,58 +60,61 @@ template <bool kReport>
 std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
     const std::size_t remaining = bytes_.size() - position;
     if (remaining < 3) return 0;
-    const std::uint8_t* here = bytes_.data() + position;
+    const std::uint8_t* here = bytes_.At(position);
     const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(niceLength_, remaining));
-    const auto self = static_cast<std::int32_t>(position);
-    const std::int32_t oldest = self - static_cast<std::int32_t>(kMaxDistance);
-    std::size_t found = 0;
+    // Distances are taken modulo 2^32, so that a position out of reach and an empty entry
+    // both come out larger than the reach.
+    const auto self = static_cast<std::uint32_t>(base_) + static_cast<std::uint32_t>(position);
+    Match* next = out;
     std::uint32_t longest = 1;
 
     // The newest position that starts with the same two bytes is the nearest match of
     // every length it reaches.
     std::int32_t& pair = newestPair_[PairOf(here)];
-    if (kReport && pair >= oldest) {
-        const std::uint32_t distance = static_cast<std::uint32_t>(self - pair);
-        longest = CommonLength(here - distance, here, 2, limit);
-        out[found++] = Match{longest, distance};
+    const std::uint32_t pairDistance = self - static_cast<std::uint32_t>(pair);
+    if (kReport && pairDistance <= kMaxDistance) {
+        longest = CommonLength(here - pairDistance, here, 2, limit);
+        *next++ = Match{longest, pairDistance};
     }
-    pair = self;
+    pair = static_cast<std::int32_t>(self);
 
     std::int32_t& root = treeRoot_[RootOf(here)];
     std::int32_t candidate = root;
-    root = self;
+    root = static_cast<std::int32_t>(self);
+    std::int32_t* const children = children_.data();
     // Where the next smaller and the next larger node found will hang, and how many bytes
     // every node still to be seen on that side shares with this position.
-    std::int32_t* smaller = &children_[Slot(self)];
+    std::int32_t* smaller = children + Slot(static_cast<std::int32_t>(self));
     std::int32_t* larger = smaller + 1;
     std::uint32_t smallerShared = 0;
     std::uint32_t largerShared = 0;
     for (std::uint32_t tries = depth_;; --tries) {
-        if (candidate < oldest || tries == 0) {
+        const std::uint32_t distance = self - static_cast<std::uint32_t>(candidate);
+        if (distance > kMaxDistance || tries == 0) {
             *smaller = *larger = kNoPosition;
-            return found;
+            return static_cast<std::size_t>(next - out);
         }
-        const std::uint8_t* there = bytes_.data() + candidate;
-        std::int32_t* next = &children_[Slot(candidate)];
+        const std::uint8_t* there = here - distance;
+        std::int32_t* const below = children + Slot(candidate);
         const std::uint32_t length = CommonLength(there, here, std::min(smallerShared, largerShared), limit);
         if (kReport && length > longest) {
             longest = length;
-            out[found++] = Match{length, static_cast<std::uint32_t>(self - candidate)};
+            *next++ = Match{length, distance};
         }
         if (length == limit) {
             // The candidate agrees as far as is compared: this position takes its place.
-            *smaller = next[0];
-            *larger = next[1];
-            return found;
+            *smaller = below[0];
+            *larger = below[1];
+            return static_cast<std::size_t>(next - out);
         }
         if (there[length] < here[length]) {
             *smaller = candidate;
-            smaller = &next[1];
+            smaller = &below[1];
             candidate = *smaller;
             smallerShared = length;
         } else {
             *larger = candidate;
-            larger = &next[0];
+            larger = &below[0];
             candidate = *larger;
             largerShared = length;
         }

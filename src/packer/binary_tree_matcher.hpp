@@ -3,21 +3,32 @@
 // the ones before it, so the price-based parse can weigh all lengths, each at the nearest
 // distance that gives it. The walk also inserts the position, re-linking the tree around
 // it, so every position is searched or skipped exactly once, in order.
+//
+// The tables are made once and serve input after input, as those of HashChains do:
+// positions are stored counted from a base that moves past each input's end by more than
+// the reach, so nothing an earlier input left can be reached and nothing needs clearing.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "packer/joined_bytes.hpp"
 #include "packer/match.hpp"
 
 namespace quorvel {
 
 class BinaryTreeMatcher {
 public:
-    // depth: tree nodes visited per position at most; niceLength: reported lengths stop
-    // there, and a match of that length ends the walk.
-    BinaryTreeMatcher(std::span<const std::uint8_t> bytes, std::uint32_t depth, std::uint32_t niceLength);
+    BinaryTreeMatcher();
+    BinaryTreeMatcher(std::span<const std::uint8_t> bytes, std::uint32_t depth, std::uint32_t niceLength)
+        : BinaryTreeMatcher() {
+        Start(JoinedBytes(bytes), depth, niceLength);
+    }
+
+    // Starts over on new bytes. depth: tree nodes visited per position at most;
+    // niceLength: reported lengths stop there, and a match of that length ends the walk.
+    void Start(const JoinedBytes& bytes, std::uint32_t depth, std::uint32_t niceLength);
 
     // Writes the matches for `position` to `out` (room for niceLength entries), shortest
     // first, each longer than the one before and at the nearest distance found for its
@@ -30,9 +41,10 @@ private:
     template <bool kReport>
     std::size_t Walk(std::size_t position, Match* out);
 
-    std::span<const std::uint8_t> bytes_;
-    std::uint32_t depth_;
-    std::uint32_t niceLength_;
+    JoinedBytes bytes_;
+    std::uint32_t depth_ = 0;
+    std::uint32_t niceLength_ = 0;
+    std::int32_t base_ = 0;                  // the stored number of bytes_[0]
     std::vector<std::int32_t> treeRoot_;     // by hash of three bytes: the newest position
     std::vector<std::int32_t> newestPair_;   // by the two bytes themselves
     std::vector<std::int32_t> children_;     // smaller and larger subtree of each window slot

@@ -1,7 +1,11 @@
-// One item of a file entry's compressed data: a literal byte or a match.
+// One item of a file entry's compressed data: a literal byte or a match; and where the
+// parses hand the items they choose.
 #pragma once
 
 #include <cstdint>
+
+#include "decoder/sliding_window.hpp"
+#include "format/item_format.hpp"
 
 namespace quorvel {
 
@@ -19,7 +23,28 @@ inline Item LiteralItem(std::uint8_t byte) {
     return Item{0, 0, byte};
 }
 
+// Throws std::invalid_argument for a match of this length, or else of its distance, outside
+// the format's ranges.
+[[noreturn]] void RefuseMatch(std::uint32_t length);
+
 // Length 2..4352, distance 1..8192: the ranges the format can express; throws otherwise.
-Item MatchItem(std::uint32_t length, std::uint32_t distance);
+inline Item MatchItem(std::uint32_t length, std::uint32_t distance) {
+    // One unsigned comparison per range: values below its start wrap round to large ones.
+    if (length - kMinMatchLength > kMaxMatchLength - kMinMatchLength || distance - 1 > kMaxDistance - 1) [[unlikely]]
+        RefuseMatch(length);
+    return Item{static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(distance), 0};
+}
+
+// Receives the items of a parse in order, as they are chosen, so that no parse needs to
+// keep a whole file's items.
+class ItemSink {
+public:
+    // Whether more items are wanted. The lazy parse stops at the first refusal: a trial
+    // that can no longer win need not be finished.
+    virtual bool Take(const Item& item) = 0;
+
+protected:
+    ~ItemSink() = default;
+};
 
 }  // namespace quorvel

@@ -7,12 +7,10 @@
 
 namespace quorvel {
 
-Item MatchItem(std::uint32_t length, std::uint32_t distance) {
+void RefuseMatch(std::uint32_t length) {
     if (length < kMinMatchLength || length > kMaxMatchLength)
         throw std::invalid_argument("match length outside 2..4352");
-    if (distance < 1 || distance > kMaxDistance)
-        throw std::invalid_argument("match distance outside 1..8192");
-    return Item{static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(distance), 0};
+    throw std::invalid_argument("match distance outside 1..8192");
 }
 
 void ItemEncoder::PutCode(const SymbolCodes& codes, std::uint32_t symbol) {
@@ -21,11 +19,13 @@ void ItemEncoder::PutCode(const SymbolCodes& codes, std::uint32_t symbol) {
 
 void ItemEncoder::Put(const Item& item) {
     const ItemSymbols spelt = SpellItem(item);
-    PutCode(codes_.SymbolTreeCodes(), spelt.symbol);
-    if (spelt.isLong) writer_.Put(spelt.lengthExtra, kLongMatchBits);
-    if (spelt.isMatch) {
-        PutCode(codes_.DistanceTreeCodes(), spelt.distanceSymbol);
-        writer_.Put(spelt.distanceLow, kDistanceLowBits);
+    if (writeBits_) {
+        PutCode(codes_.SymbolTreeCodes(), spelt.symbol);
+        if (spelt.isLong) writer_.Put(spelt.lengthExtra, kLongMatchBits);
+        if (spelt.isMatch) {
+            PutCode(codes_.DistanceTreeCodes(), spelt.distanceSymbol);
+            writer_.Put(spelt.distanceLow, kDistanceLowBits);
+        }
     }
     codes_.CountItem(spelt);
 }

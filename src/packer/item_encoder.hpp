@@ -12,10 +12,19 @@
 
 namespace quorvel {
 
-class ItemEncoder {
+class ItemEncoder final : public ItemSink {
 public:
+    // CodesOnly follows the items with the codes but writes no bits: for a parse whose
+    // items serve only to price another.
+    enum class Output : bool { Bits, CodesOnly };
+    explicit ItemEncoder(Output output = Output::Bits) : writeBits_(output == Output::Bits) {}
+
     // Writes any item the format can express, whether or not it is valid where it stands.
     void Put(const Item& item);
+    bool Take(const Item& item) override {
+        Put(item);
+        return true;
+    }
     // The codes the next item will be written with.
     const AdaptiveCodes& Codes() const { return codes_; }
     std::vector<std::uint8_t> Finish() { return writer_.Finish(); }
@@ -23,6 +32,7 @@ public:
 private:
     void PutCode(const SymbolCodes& codes, std::uint32_t symbol);
 
+    bool writeBits_;
     AdaptiveCodes codes_;
     BitWriter writer_;
 };

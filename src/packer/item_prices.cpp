@@ -15,20 +15,27 @@ void SharePrices(const std::array<std::uint32_t, kSymbolCount>& seen, std::array
 
 }  // namespace
 
-ItemPrices::ItemPrices(std::span<const Item> roughParse) {
-    std::array<std::uint32_t, kSymbolCount> symbols{};
-    std::array<std::uint32_t, kSymbolCount> distances{};
-    for (const Item& item : roughParse) {
-        const ItemSymbols spelt = SpellItem(item);
-        ++symbols[spelt.symbol];
-        if (spelt.isMatch) ++distances[spelt.distanceSymbol];
-    }
+bool SymbolTally::Take(const Item& item) {
+    const ItemSymbols spelt = SpellItem(item);
+    ++symbols[spelt.symbol];
+    if (spelt.isMatch) ++distances[spelt.distanceSymbol];
+    return true;
+}
+
+ItemPrices::ItemPrices(const SymbolTally& roughParse) {
+    SymbolTally tally = roughParse;
     // The rough parse takes no match of two bytes, which would leave them priced out for
     // good; they are given half the share of matches of three.
-    symbols[kMinMatchLength + kMatchSymbolBias] = symbols[kMinMatchLength + 1 + kMatchSymbolBias] / 2;
-    SharePrices(symbols, longRun_.symbol);
-    SharePrices(distances, longRun_.distance);
+    tally.symbols[kMinMatchLength + kMatchSymbolBias] = tally.symbols[kMinMatchLength + 1 + kMatchSymbolBias] / 2;
+    SharePrices(tally.symbols, longRun_.symbol);
+    SharePrices(tally.distances, longRun_.distance);
 }
+
+ItemPrices::ItemPrices(std::span<const Item> roughParse) : ItemPrices([&] {
+    SymbolTally tally;
+    for (const Item& item : roughParse) tally.Take(item);
+    return tally;
+}()) {}
 
 void ItemPrices::Refresh(const AdaptiveCodes& codes) {
     generation_ = codes.Generation();

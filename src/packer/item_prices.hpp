@@ -21,8 +21,18 @@ namespace quorvel {
 
 constexpr std::uint32_t kPriceScale = 16;  // price units per bit
 
+// How often each symbol of either tree occurs in a parse, taken item by item.
+struct SymbolTally final : ItemSink {
+    bool Take(const Item& item) override;
+
+    std::array<std::uint32_t, kSymbolCount> symbols{};
+    std::array<std::uint32_t, kSymbolCount> distances{};
+};
+
 class ItemPrices {
 public:
+    // From the symbols of a rough parse.
+    explicit ItemPrices(const SymbolTally& roughParse);
     explicit ItemPrices(std::span<const Item> roughParse);
 
     // Refreshes the tables when the codes have been rebuilt since the last call.
@@ -35,6 +45,8 @@ public:
     std::uint32_t Length(std::uint32_t length) const {
         return now_.symbol[length < kLongMatchBase ? length + kMatchSymbolBias : kLongMatchSymbol];
     }
+    // The same by length for lengths 2..256, which have a symbol each, as one array.
+    const std::uint32_t* ShortLengths() const { return now_.symbol.data() + kMatchSymbolBias; }
     // Distance 1..8192: its symbol and the 4 low bits.
     std::uint32_t Distance(std::uint32_t distance) const {
         return now_.distance[(distance - 1) >> kDistanceLowBits];

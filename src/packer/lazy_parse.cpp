@@ -1,13 +1,10 @@
 #include "packer/lazy_parse.hpp"
 
-#include "packer/hash_chains.hpp"
-
 namespace quorvel {
 
-std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules,
-                              PassProgress progress) {
-    HashChains chains(bytes, rules.chainDepth, rules.niceLength);
-    std::vector<Item> items;
+void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
+                 ItemSink& sink, PassProgress progress) {
+    chains.Start(bytes, rules.chainDepth, rules.niceLength);
     auto search = [&](std::size_t position) {
         chains.InsertUpTo(position);
         return chains.Longest(position);
@@ -20,17 +17,13 @@ std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t s
         while (rules.lazy && match.length > 0 && match.length < rules.niceLength && position + 1 < bytes.size()) {
             Match next = search(position + 1);
             if (next.length <= match.length) break;
-            items.push_back(LiteralItem(bytes[position++]));
+            if (!sink.Take(LiteralItem(bytes[position++]))) return;
             match = next;
         }
-        if (match.length > 0) {
-            items.push_back(MatchItem(match.length, match.distance));
-            position += match.length;
-        } else {
-            items.push_back(LiteralItem(bytes[position++]));
-        }
+        const Item item = match.length > 0 ? MatchItem(match.length, match.distance) : LiteralItem(bytes[position]);
+        if (!sink.Take(item)) return;
+        position += item.Size();
     }
-    return items;
 }
 
 }  // namespace quorvel

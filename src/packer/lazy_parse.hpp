@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "packer/compress_progress.hpp"
+#include "packer/hash_chains.hpp"
 #include "packer/item.hpp"
 
 namespace quorvel {
@@ -17,8 +17,9 @@ struct LazyRules {
     bool lazy;                 // try the next position before taking a match
 };
 
-// Items for bytes[start, end) when bytes[0, start) is already in the window.
-std::vector<Item> ParseLazily(std::span<const std::uint8_t> bytes, std::size_t start, const LazyRules& rules,
-                              PassProgress progress = {});
+// Hands `sink` the items for bytes[start, end) when bytes[0, start) is already in the
+// window, searching with `chains`, which start over on these bytes.
+void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
+                 ItemSink& sink, PassProgress progress = {});
 
 }  // namespace quorvel

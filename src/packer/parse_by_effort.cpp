@@ -4,6 +4,8 @@
 #include <stdexcept>
 
 #include "decoder/sliding_window.hpp"
+#include "packer/hash_chains.hpp"
+#include "packer/item_prices.hpp"
 #include "packer/lazy_parse.hpp"
 #include "packer/price_parse.hpp"
 
@@ -25,22 +27,39 @@ PriceRules PriceRulesFor(int effort) {
     return kRules[effort - kFirstPricedEffort];
 }
 
-// The items, written to `encoder` too when there is one; the price-based parse needs one
-// for its codes.
-std::vector<Item> Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-                        ItemEncoder* encoder, const CompressProgress& progress) {
-    if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
-    // Only the last 8192 preset bytes can be reached.
-    preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
-    std::vector<std::uint8_t> bytes(preset.begin(), preset.end());
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    const std::size_t start = preset.size();
+// This thread's match finders and arrays.
+struct ParseSpace {
+    HashChains chains;
+    PriceParseSpace priced;
+    std::vector<std::uint8_t> joined;  // the preset and the data's first bytes, when there is a preset
+};
+
+ParseSpace& ThisThreadsSpace() {
+    thread_local ParseSpace space;
+    return space;
+}
+
+// Both sinks, either of which may be missing.
+class BothSinks final : public ItemSink {
+public:
+    BothSinks(ItemSink* first, ItemSink* second) : first_(first), second_(second) {}
+    bool Take(const Item& item) override {
+        const bool firstWants = first_ == nullptr || first_->Take(item);
+        const bool secondWants = second_ == nullptr || second_->Take(item);
+        return firstWants && secondWants;
+    }
+
+private:
+    ItemSink* first_;
+    ItemSink* second_;
+};
+
+void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEncoder* encoder, ItemSink* chosen,
+                 ParseSpace& space, const CompressProgress& progress) {
     if (effort < kFirstPricedEffort) {
-        std::vector<Item> items =
-            ParseLazily(bytes, start, LazyRulesFor(effort), PassProgress(progress, start, bytes.size(), 0, 1));
-        if (encoder != nullptr)
-            for (const Item& item : items) encoder->Put(item);
-        return items;
+        BothSinks sinks(encoder, chosen);
+        return ParseLazily(bytes, start, LazyRulesFor(effort), space.chains, sinks,
+                           PassProgress(progress, start, bytes.size(), 0, 1));
     }
     const PriceRules rules = PriceRulesFor(effort);
     // Each pass's share of the progress: a priced pass takes about three times as long as
@@ -49,28 +68,59 @@ std::vector<Item> Parse(std::span<const std::uint8_t> preset, std::span<const st
     const auto pricedPass = [&](std::uint32_t n) {
         return PassProgress(progress, start, bytes.size(), quick * (1 + 3 * (n - 1)), 3 * quick);
     };
-    std::vector<Item> rough = ParseLazily(bytes, start, LazyRulesFor(kFirstPricedEffort - 1),
-                                          PassProgress(progress, start, bytes.size(), 0, quick));
+    SymbolTally rough;
+    ParseLazily(bytes, start, LazyRulesFor(kFirstPricedEffort - 1), space.chains, rough,
+                PassProgress(progress, start, bytes.size(), 0, quick));
     // At the top effort, a first priced parse is the rough one of a second.
     for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
-        ItemEncoder first;
-        rough = ParseByPrice(bytes, start, rules, rough, first, pricedPass(pass));
+        ItemEncoder first(ItemEncoder::Output::CodesOnly);
+        SymbolTally tally;
+        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced, pricedPass(pass));
+        rough = tally;
     }
-    ItemEncoder scratch;
-    return ParseByPrice(bytes, start, rules, rough, encoder != nullptr ? *encoder : scratch,
-                        pricedPass(rules.passes));
+    if (encoder != nullptr)
+        return ParseByPrice(bytes, start, rules, rough, *encoder, chosen, space.priced, pricedPass(rules.passes));
+    ItemEncoder scratch(ItemEncoder::Output::CodesOnly);
+    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced, pricedPass(rules.passes));
 }
+
+// The items, written to `encoder` and handed to `chosen` where given; the price-based parse
+// keeps codes of its own when no encoder is given.
+void Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort, ItemEncoder* encoder,
+           ItemSink* chosen, const CompressProgress& progress = {}) {
+    if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
+    ParseSpace& space = ThisThreadsSpace();
+    // Only the last 8192 preset bytes can be reached.
+    preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
+    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space, progress);
+    ParseJoined(JoinedBytes(preset, data, space.joined), preset.size(), effort, encoder, chosen, space, progress);
+}
+
+class ItemList final : public ItemSink {
+public:
+    bool Take(const Item& item) override {
+        items.push_back(item);
+        return true;
+    }
+    std::vector<Item> items;
+};
 
 }  // namespace
 
-std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
-                            int effort) {
-    return Parse(preset, data, effort, nullptr, {});
+void FindItemsInto(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+                   ItemSink& sink) {
+    Parse(preset, data, effort, nullptr, &sink);
 }
 
-std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-                            ItemEncoder& encoder, const CompressProgress& progress) {
-    return Parse(preset, data, effort, &encoder, progress);
+std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort) {
+    ItemList list;
+    Parse(preset, data, effort, nullptr, &list);
+    return std::move(list.items);
+}
+
+void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+               ItemEncoder& encoder, const CompressProgress& progress) {
+    Parse(preset, data, effort, &encoder, nullptr, progress);
 }
 
 }  // namespace quorvel

@@ -2,6 +2,9 @@
 // efforts take the longest match on hash chains, with lazy matching from effort 3; higher
 // ones choose by price in bits under the adaptive trees' codes (price_parse.hpp), searching
 // deeper as effort rises; effort 9 prices twice, the second time from the first one's shares.
+//
+// Each thread keeps one set of match finder tables and parse arrays for all the inputs it
+// parses, so that a file or a trial costs no allocation and no clearing of its own.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +20,15 @@ namespace quorvel {
 constexpr int kMinEffort = 1;
 constexpr int kMaxEffort = 9;
 
-// Items that produce `data` when the window already holds `preset` (at most its last 8192
-// bytes are reachable). Effort 1..9 trades speed for size.
+// Hands `sink` the items, in order, that produce `data` when the window already holds
+// `preset` (at most its last 8192 bytes are reachable). Effort 1..9 trades speed for size.
+void FindItemsInto(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+                   ItemSink& sink);
+// The same items, kept.
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort);
-// The same items, also written to `encoder`, telling `progress` how far it has come.
-std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-                            ItemEncoder& encoder, const CompressProgress& progress = {});
+// The same items, written to `encoder`, telling `progress` how far it has come.
+void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
+               ItemEncoder& encoder, const CompressProgress& progress = {});
 
 }  // namespace quorvel

@@ -9,9 +9,11 @@
 #include <span>
 #include <vector>
 
+#include "packer/binary_tree_matcher.hpp"
 #include "packer/compress_progress.hpp"
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
+#include "packer/item_prices.hpp"
 
 namespace quorvel {
 
@@ -22,10 +24,23 @@ struct PriceRules {
     std::uint32_t passes;      // priced parses, each the rough one of the next
 };
 
+// The parse's match finder and arrays, kept from one input to the next.
+struct PriceParseSpace {
+    BinaryTreeMatcher matcher;
+    // By position in the segment: the cheapest known price from the segment's start, and
+    // the item that ends there (its length, 1 for a literal, and its distance << 16).
+    std::vector<std::uint32_t> price;
+    std::vector<std::uint32_t> step;
+    std::vector<Match> matches;
+    std::vector<Item> path;
+};
+
 // Items for bytes[start, end) when bytes[0, start) is already in the window, each written
-// to `encoder` as it is chosen, whose codes price the next; roughParse is a quicker parse
-// of the same bytes, whose symbol shares seed the prices.
-std::vector<Item> ParseByPrice(std::span<const std::uint8_t> bytes, std::size_t start, const PriceRules& rules,
-                               std::span<const Item> roughParse, ItemEncoder& encoder, PassProgress progress = {});
+// to `encoder` as it is chosen, whose codes price the next, and handed to `chosen` too
+// when there is one; roughParse counts the symbols of a quicker parse of the same bytes,
+// whose shares seed the prices.
+void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
+                  const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
+                  PassProgress progress = {});
 
 }  // namespace quorvel

@@ -5,27 +5,22 @@
 namespace quorvel {
 
 void DeriveCodes(const AdaptiveCodeTree& tree, SymbolCodes& codes) {
-    struct Step {
-        std::uint32_t node;
-        SymbolCode code;
-    };
-    // Depth first; each inner node replaces itself by its two children, so the stack never
-    // holds more entries than the tree has nodes.
-    std::array<Step, kNodeCount> stack;
-    std::size_t depth = 0;
-    stack[depth++] = Step{kRootNode, SymbolCode{0, 0}};
-    while (depth > 0) {
-        Step step = stack[--depth];
-        if (step.node < kFirstInnerNode) {
-            codes[step.node] = step.code;
-            continue;
-        }
+    // Every node is made after its children, so going down from the root, the newest node,
+    // reaches each node after its parent: its code is known when its children's are made.
+    std::array<SymbolCode, kNodeCount - kFirstInnerNode> inner;
+    inner[kRootNode - kFirstInnerNode] = SymbolCode{0, 0};
+    for (std::uint32_t node = kRootNode; node >= kFirstInnerNode; --node) {
+        const SymbolCode code = inner[node - kFirstInnerNode];
         // Counts below 2^32 keep every code far shorter than this; anything longer is a bug.
-        if (step.code.Length >= 64) throw std::logic_error("code tree deeper than 64 levels");
-        const CodeNode& node = tree.Nodes[step.node];
+        if (code.Length >= 64) throw std::logic_error("code tree deeper than 64 levels");
         for (std::uint32_t bit = 0; bit < 2; ++bit) {
-            SymbolCode child{step.code.Bits | (std::uint64_t{bit} << step.code.Length), step.code.Length + 1};
-            stack[depth++] = Step{node.Child[bit], child};
+            const std::uint32_t child = tree.Nodes[node].Child[bit];
+            const SymbolCode childCode{code.Bits | (std::uint64_t{bit} << code.Length), code.Length + 1};
+            if (child < kFirstInnerNode) {
+                codes[child] = childCode;
+            } else {
+                inner[child - kFirstInnerNode] = childCode;
+            }
         }
     }
 }

@@ -17,6 +17,10 @@ BlockReader::BlockReader(ByteSource& source, std::uint64_t payloadOffset, std::s
       blocksPerRead_(blocksPerRead == 0 ? 1 : blocksPerRead),
       observer_(std::move(observer)) {}
 
+BlockReader::~BlockReader() {
+    if (ahead_.valid()) ahead_.wait();
+}
+
 std::uint64_t BlockReader::BlockOf(std::uint64_t position) const { return position / kBlockDataSize; }
 
 std::uint64_t BlockReader::FileOffsetOf(std::uint64_t position) const {
@@ -34,13 +38,15 @@ bool BlockReader::AtEnd() {
     return payloadSize_ != 0 && (lastBlock == 0 || lastBlock > 2);
 }
 
-void BlockReader::CheckBlock(std::uint8_t* block, std::size_t count, std::uint64_t number) {
+void BlockReader::CheckBlock(std::uint8_t* block, std::size_t count, std::uint64_t number) const {
     const std::uint64_t offset = payloadOffset_ + number * kBlockSize;
     const std::size_t dataCount = count >= 2 ? count - 2 : 0;
     if (!key_.empty()) {
+        // Every block before this one held kBlockDataSize data bytes.
+        std::size_t keyIndex = static_cast<std::size_t>(number * kBlockDataSize % key_.size());
         for (std::size_t i = 0; i < dataCount; ++i) {
-            block[i] ^= static_cast<std::uint8_t>(key_[keyIndex_]);
-            keyIndex_ = keyIndex_ + 1 == key_.size() ? 0 : keyIndex_ + 1;
+            block[i] ^= static_cast<std::uint8_t>(key_[keyIndex]);
+            keyIndex = keyIndex + 1 == key_.size() ? 0 : keyIndex + 1;
         }
     }
     if (!BlockCheckMatches(block, count))
@@ -55,37 +61,50 @@ void BlockReader::Refill() {
     dataStart_ += data_.size();
     data_.clear();
     at_ = 0;
-    const std::uint64_t firstBlock = rawRead_ / kBlockSize;
-    const std::uint64_t left = payloadSize_ - rawRead_;
-    if (left == 0)
+    if (rawRead_ == payloadSize_)
         throw ArchiveError(ArchiveProblem::CutShort, "the archive ends inside an entry",
-                           ProblemPlace::InBlock(firstBlock, payloadOffset_ + rawRead_));
-    raw_.resize(std::min<std::uint64_t>(left, std::uint64_t{blocksPerRead_} * kBlockSize));
-    const std::size_t got = source_.ReadAt(payloadOffset_ + rawRead_, raw_);
-    if (got != raw_.size())
-        throw ArchiveError(ArchiveProblem::Unreadable, "the file changed while it was read",
-                           ProblemPlace::At(payloadOffset_ + rawRead_ + got));
-    rawRead_ += got;
+                           ProblemPlace::InBlock(rawRead_ / kBlockSize, payloadOffset_ + rawRead_));
+    Run run = ahead_.valid() ? ahead_.get() : ReadRun(rawRead_, std::move(spare_));
+    rawRead_ += run.rawSize;
     if (observer_) observer_(FileBytesRead());
-    data_.resize(got);
+    std::swap(data_, run.data);
+    damage_ = std::move(run.damage);
+    spare_ = std::move(run);
+    if (damage_ || rawRead_ == payloadSize_) return;
+    ahead_ = std::async(std::launch::async, [this, start = rawRead_, buffers = std::move(spare_)]() mutable {
+        return ReadRun(start, std::move(buffers));
+    });
+}
+
+BlockReader::Run BlockReader::ReadRun(std::uint64_t start, Run run) const {
+    const std::uint64_t firstBlock = start / kBlockSize;
+    run.raw.resize(std::min<std::uint64_t>(payloadSize_ - start, std::uint64_t{blocksPerRead_} * kBlockSize));
+    const std::size_t got = source_.ReadAt(payloadOffset_ + start, run.raw);
+    if (got != run.raw.size())
+        throw ArchiveError(ArchiveProblem::Unreadable, "the file changed while it was read",
+                           ProblemPlace::At(payloadOffset_ + start + got));
+    run.rawSize = got;
+    run.damage.reset();
+    run.data.resize(got);
     std::size_t dataCount = 0;
-    for (std::size_t start = 0, number = firstBlock; start < got; start += kBlockSize, ++number) {
-        const std::size_t count = std::min<std::size_t>(kBlockSize, got - start);
+    for (std::size_t at = 0, number = firstBlock; at < got; at += kBlockSize, ++number) {
+        const std::size_t count = std::min<std::size_t>(kBlockSize, got - at);
         try {
-            CheckBlock(raw_.data() + start, count, number);
+            CheckBlock(run.raw.data() + at, count, number);
         } catch (const ArchiveError& error) {
             if (dataCount == 0) throw;
-            damage_ = error;
+            run.damage = error;
             break;
         }
         const std::size_t blockData = count >= 2 ? count - 2 : 0;
-        std::memcpy(data_.data() + dataCount, raw_.data() + start, blockData);
+        std::memcpy(run.data.data() + dataCount, run.raw.data() + at, blockData);
         dataCount += blockData;
     }
-    data_.resize(dataCount);
-    if (data_.empty())
+    run.data.resize(dataCount);
+    if (run.data.empty())
         throw ArchiveError(ArchiveProblem::CutShort, "the archive ends inside an entry",
-                           ProblemPlace::InBlock(firstBlock, payloadOffset_ + rawRead_));
+                           ProblemPlace::InBlock(firstBlock, payloadOffset_ + start + got));
+    return run;
 }
 
 }  // namespace quorvel::reader

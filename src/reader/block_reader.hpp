@@ -4,10 +4,15 @@
 // their data bytes are kept side by side, so that a reader can borrow long runs of them. A
 // damaged block is reported when the reading reaches it, after the good blocks before it,
 // so that the error falls on the entry the block belongs to.
+//
+// While one run of blocks is taken, the next is read and checked on another thread, so that
+// neither the reading nor the checks hold up the decoding; a failure there is reported when
+// the reading reaches that run.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,6 +31,10 @@ public:
     // key: the password in the archive's code page, empty for an archive not scrambled.
     BlockReader(ByteSource& source, std::uint64_t payloadOffset, std::string key,
                 std::uint32_t blocksPerRead = 256, ReadObserver observer = {});
+    // Waits for a read ahead still running.
+    ~BlockReader();
+    BlockReader(const BlockReader&) = delete;
+    BlockReader& operator=(const BlockReader&) = delete;
 
     // The next data byte. Throws ArchiveError: CutShort past the last one, BrokenBlock.
     std::uint8_t NextByte() {
@@ -50,22 +59,33 @@ public:
     std::uint64_t FileBytesRead() const { return payloadOffset_ + rawRead_; }
 
 private:
+    // One read of blocks, checked: their data bytes side by side.
+    struct Run {
+        std::vector<std::uint8_t> raw;
+        std::vector<std::uint8_t> data;
+        std::size_t rawSize = 0;              // payload bytes read
+        std::optional<ArchiveError> damage;  // a damaged block after the good ones in data
+    };
+
     void Refill();
-    void CheckBlock(std::uint8_t* block, std::size_t count, std::uint64_t number);
+    // Reads and checks the run of blocks at payload offset `start` into the buffers of
+    // `run`. Reads only what does not change while reading, so it can run on any thread.
+    Run ReadRun(std::uint64_t start, Run run) const;
+    void CheckBlock(std::uint8_t* block, std::size_t count, std::uint64_t number) const;
 
     ByteSource& source_;
     std::uint64_t payloadOffset_;
     std::uint64_t payloadSize_;
     std::string key_;
-    std::size_t keyIndex_ = 0;
     std::uint32_t blocksPerRead_;
     ReadObserver observer_;
     std::optional<ArchiveError> damage_;  // found in a block not reached yet
-    std::vector<std::uint8_t> raw_;
     std::vector<std::uint8_t> data_;  // the data bytes of the blocks read last
     std::size_t at_ = 0;
     std::uint64_t dataStart_ = 0;     // data position of data_[0]
-    std::uint64_t rawRead_ = 0;       // payload bytes read so far
+    std::uint64_t rawRead_ = 0;       // payload bytes taken so far
+    Run spare_;                       // buffers for the next run
+    std::future<Run> ahead_;          // last: waited for before the rest goes
 };
 
 }  // namespace quorvel::reader

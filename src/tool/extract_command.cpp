@@ -44,9 +44,11 @@ int RunExtract(const ExtractOptions& options) {
         try {
             while (const reader::Entry* entry = archive.Next()) extractor.Take(*entry, archive);
         } catch (const reader::ArchiveError&) {
+            extractor.Finish();  // the files before the damage are finished and told of first
             progress.Clear();
             throw;
         }
+        extractor.Finish();
         progress.Clear();
         const std::vector<std::string> unmatched = extractor.Patterns().Unused();
         for (const std::string& pattern : unmatched) std::cerr << "quorvel: no entry matches " << Printable(pattern) << "\n";

@@ -3,9 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
-#include "tool/pending_file.hpp"
 #include "tool/tool_error.hpp"
 
 namespace quorvel::tool {
@@ -22,6 +23,13 @@ bool Exists(int folder, const std::string& name) {
     return fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+// A path inside the target folder, for comparing names.
+std::string JoinedPath(std::span<const std::string> parts) {
+    std::string path;
+    for (const std::string& part : parts) path += (path.empty() ? "" : "/") + part;
+    return path;
+}
+
 }  // namespace
 
 Extractor::Extractor(const ExtractOptions& options, NameText& names, ProgressBar& progress)
@@ -29,13 +37,45 @@ Extractor::Extractor(const ExtractOptions& options, NameText& names, ProgressBar
       progress_(progress),
       target_(options.folder),
       patterns_(options.patterns),
-      overwrite_(options.overwrite, [&progress] { progress.Clear(); }),
+      overwrite_(options.overwrite,
+                 [this] {
+                     Collect(true);  // the files before are told of first
+                     progress_.Clear();
+                 }),
       umask_(CurrentUmask()) {}
 
 void Extractor::Fail(const std::string& message) {
+    Collect(true);
+    Report(message);
+}
+
+void Extractor::Report(const std::string& message) {
     progress_.Clear();
     std::cerr << "quorvel: " << Printable(message) << "\n";
     ++counts_.failed;
+}
+
+void Extractor::Finish() { Collect(true); }
+
+void Extractor::Collect(bool all) {
+    while (const std::optional<FileWriter::Outcome> outcome = writer_.TakeOutcome(all)) {
+        writing_.pop_front();
+        switch (outcome->result) {
+            case FileWriter::Result::Written:
+                ++counts_.files;
+                progress_.FileDone();
+                break;
+            case FileWriter::Result::Failed: Report(outcome->message); break;
+            case FileWriter::Result::Dropped: break;
+        }
+    }
+}
+
+void Extractor::SettleIfWriting(const std::string& path) {
+    for (const std::string& writing : writing_) {
+        const bool inside = path.size() > writing.size() && path.starts_with(writing) && path[writing.size()] == '/';
+        if (path == writing || inside) return Collect(true);
+    }
 }
 
 std::optional<std::vector<std::string>> Extractor::PartsOf(const reader::Entry& entry, const std::string& shown) {
@@ -73,11 +113,13 @@ void Extractor::Take(const reader::Entry& entry, reader::ArchiveReader& archive)
 }
 
 void Extractor::TakeFolder(const std::vector<std::string>& parts) {
+    SettleIfWriting(JoinedPath(parts));
     target_.Folder(parts);
     ++counts_.folders;
 }
 
 void Extractor::TakeFile(const reader::Entry& entry, reader::ArchiveReader& archive, std::vector<std::string> parts) {
+    SettleIfWriting(JoinedPath(parts));
     std::string name = std::move(parts.back());
     parts.pop_back();
     const int folder = target_.Folder(parts);
@@ -89,6 +131,7 @@ void Extractor::TakeFile(const reader::Entry& entry, reader::ArchiveReader& arch
                 ++counts_.kept;
                 return archive.ReadData(nullptr);
             case ExistingFile::Rename:
+                Collect(true);  // a file still being written may take one of the names tried
                 name = FreeName(name, [folder](const std::string& candidate) { return Exists(folder, candidate); });
                 ++counts_.renamed;
                 break;
@@ -97,11 +140,26 @@ void Extractor::TakeFile(const reader::Entry& entry, reader::ArchiveReader& arch
         parts.pop_back();
     }
     parts.push_back(name);
-    PendingFile file(folder, target_.PathOf(parts));
-    archive.ReadData(&file);
-    file.Commit(entry.times, umask_, name, replace);
-    ++counts_.files;
-    progress_.FileDone();
+    Write(entry, archive, folder, std::move(parts), replace);
+}
+
+void Extractor::Write(const reader::Entry& entry, reader::ArchiveReader& archive, int folder,
+                      std::vector<std::string> parts, bool replace) {
+    const std::string shown = target_.PathOf(parts);
+    // The writer keeps the folder open after this thread has moved on to others.
+    UniqueFd own(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    if (!own.valid()) throw ToolError(shown + ": cannot be written (" + std::strerror(errno) + ")");
+    writer_.Begin({std::move(own), shown, parts.back(), replace, entry.times, umask_});
+    writing_.push_back(JoinedPath(parts));
+    WriterSink sink(writer_);
+    try {
+        archive.ReadData(&sink);
+    } catch (...) {
+        writer_.Drop();
+        throw;
+    }
+    writer_.End();
+    Collect(false);
 }
 
 }  // namespace quorvel::tool

@@ -2,15 +2,22 @@
 // entries asked for are made, every other file is decoded and dropped (a later file may
 // start from it). A name that could reach outside the folder, or one that cannot be made,
 // is refused with a message and counted; the entries after it go on.
+//
+// Files are written by a FileWriter while the next entries are decoded. Everything that
+// decides or reports stays on this thread, in entry order: an entry waits for the files
+// still being written when one of them takes its name or a folder on its way, and every
+// message waits for them, so that their failures are told first.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "reader/archive_reader.hpp"
 #include "tool/command_options.hpp"
+#include "tool/file_writer.hpp"
 #include "tool/name_patterns.hpp"
 #include "tool/name_text.hpp"
 #include "tool/overwrite_choice.hpp"
@@ -33,6 +40,8 @@ public:
 
     // Reads the entry's data, if any, writing it or dropping it.
     void Take(const reader::Entry& entry, reader::ArchiveReader& archive);
+    // Waits for the files still being written and counts or reports each.
+    void Finish();
 
     const ExtractCounts& Counts() const { return counts_; }
     NamePatterns& Patterns() { return patterns_; }
@@ -43,7 +52,17 @@ private:
     std::optional<std::vector<std::string>> PartsOf(const reader::Entry& entry, const std::string& shown);
     void TakeFolder(const std::vector<std::string>& parts);
     void TakeFile(const reader::Entry& entry, reader::ArchiveReader& archive, std::vector<std::string> parts);
+    // Hands the file to the writer and its data after it.
+    void Write(const reader::Entry& entry, reader::ArchiveReader& archive, int folder, std::vector<std::string> parts,
+               bool replace);
+    // Counts or reports the files the writer has finished, in order; waits for all of them
+    // when `all`.
+    void Collect(bool all);
+    // Waits for the files being written when one takes the name `path` (parts joined by
+    // '/') or that of a folder on its way.
+    void SettleIfWriting(const std::string& path);
     void Fail(const std::string& message);
+    void Report(const std::string& message);
 
     NameText& names_;
     ProgressBar& progress_;
@@ -52,6 +71,8 @@ private:
     OverwriteChoice overwrite_;
     mode_t umask_;
     ExtractCounts counts_;
+    std::deque<std::string> writing_;  // the files handed to the writer and not collected, oldest first
+    FileWriter writer_;                 // last: its thread stops before the rest goes
 };
 
 }  // namespace quorvel::tool

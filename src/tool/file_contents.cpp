@@ -24,6 +24,19 @@ void RefuseTooLarge(const std::filesystem::path& file, std::uint64_t size) {
     if (size > kSizeLimit) throw ToolError(file.string() + ": 2^31 bytes or more cannot be stored");
 }
 
+// Reads until `out` is full or the file ends; returns the bytes read.
+std::size_t ReadInto(int fd, std::uint8_t* out, std::size_t size, const std::filesystem::path& file) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = read(fd, out + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail(file, "cannot be read");
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file) {
@@ -32,18 +45,19 @@ std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file) {
     struct stat info;
     if (fstat(fd.get(), &info) != 0) Fail(file, "cannot be read");
     RefuseTooLarge(file, static_cast<std::uint64_t>(info.st_size));
+    // Exactly the size the file has, so that many files held at once waste nothing; a file
+    // that grew meanwhile is read on in pieces.
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t got = 0;
-    for (;;) {
-        if (got == bytes.size()) bytes.resize(got + 65536);  // the file may have grown
-        const ssize_t n = read(fd.get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) Fail(file, "cannot be read");
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-        RefuseTooLarge(file, got);
+    std::size_t got = ReadInto(fd.get(), bytes.data(), bytes.size(), file);
+    if (got < bytes.size()) {
+        bytes.resize(got);
+        return bytes;
     }
-    bytes.resize(got);
+    std::uint8_t more[65536];
+    while (const std::size_t n = ReadInto(fd.get(), more, sizeof more, file)) {
+        bytes.insert(bytes.end(), more, more + n);
+        RefuseTooLarge(file, bytes.size());
+    }
     return bytes;
 }
 

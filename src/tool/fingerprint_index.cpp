@@ -27,8 +27,10 @@ std::vector<Sampled> Sample(std::span<const std::uint8_t> bytes) {
         const std::uint64_t fingerprint = run * 0x9E3779B97F4A7C15ull;
         if ((fingerprint >> kSampleShift) == 0) out.push_back({fingerprint, static_cast<std::uint32_t>(i)});
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const Sampled& a, const Sampled& b) { return a.fingerprint < b.fingerprint; });
+    // By fingerprint, then by offset: the order a stable sort by fingerprint would give.
+    std::sort(out.begin(), out.end(), [](const Sampled& a, const Sampled& b) {
+        return a.fingerprint != b.fingerprint ? a.fingerprint < b.fingerprint : a.offset < b.offset;
+    });
     out.erase(std::unique(out.begin(), out.end(),
                           [](const Sampled& a, const Sampled& b) { return a.fingerprint == b.fingerprint; }),
               out.end());

@@ -9,7 +9,8 @@ namespace quorvel::tool {
 void InstallInterruptCleanup();
 
 // Holds the interrupts back in this thread for its scope, so that a file can be made and
-// registered, or renamed and forgotten, as one step.
+// registered, or renamed and forgotten, as one step; or, for a longer scope, so that they
+// go to another thread, the one that makes the files.
 class InterruptHold {
 public:
     InterruptHold();

@@ -6,8 +6,10 @@
 namespace quorvel::tool {
 namespace {
 
-// File contents held in memory at most, beyond the entry being waited for.
-constexpr std::uint64_t kMaxBytesHeld = std::uint64_t{256} << 20;
+// File bytes held at most before the entry at the front is waited for: contents waiting
+// for or in compression, and compressed data waiting to be written. Room for two large files
+// at once, one for each core, while the rest of the memory goes to their compression.
+constexpr std::uint64_t kMaxBytesHeld = std::uint64_t{64} << 20;
 
 }  // namespace
 
@@ -21,9 +23,15 @@ void PayloadPipeline::AddFolder(const std::string& name) {
 
 void PayloadPipeline::AddFile(PreparedFile file) {
     auto shared = std::make_shared<PreparedFile>(std::move(file));
-    bytesHeld_ += shared->contents.size();
-    const int effort = effort_;
-    std::future<void> compressed = pool_.Run([shared, effort] { shared->Compress(effort); });
+    const std::uint64_t size = shared->contents.size();
+    bytesHeld_ += size;
+    std::future<void> compressed = pool_.Run([this, shared, size] {
+        shared->Compress(effort_);
+        // Only the compressed data is written: the contents can go at once.
+        std::vector<std::uint8_t>().swap(shared->contents);
+        bytesHeld_ += shared->entry.compressedData.size();
+        bytesHeld_ -= size;
+    });
     pending_.push_back({"", std::move(shared), std::move(compressed)});
     WriteReady(false);
 }
@@ -50,8 +58,8 @@ void PayloadPipeline::Write(Pending& pending) {
         writer_.AddFolder(pending.folder);
     } else {
         writer_.AddPreparedFile(*pending.file);
-        bytesHeld_ -= pending.file->contents.size();
-        bytesIn_ += pending.file->contents.size();
+        bytesHeld_ -= pending.file->entry.compressedData.size();
+        bytesIn_ += pending.file->entry.entrySize;
     }
     ++written_;
     sink_(writer_.TakePayload());

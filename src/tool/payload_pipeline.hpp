@@ -4,6 +4,7 @@
 // preset, and records are written strictly in the order they were added.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -39,7 +40,7 @@ private:
         std::future<void> compressed;
     };
 
-    // Writes the entries at the front that are ready; waits for them while the files held
+    // Writes the entries at the front that are ready; waits for them while the bytes held
     // are more than a bound, or when `all`.
     void WriteReady(bool all);
     void Write(Pending& pending);
@@ -48,7 +49,7 @@ private:
     int effort_;
     Sink sink_;
     std::deque<Pending> pending_;
-    std::uint64_t bytesHeld_ = 0;
+    std::atomic<std::uint64_t> bytesHeld_ = 0;  // the workers trade contents for compressed data
     std::size_t written_ = 0;
     std::uint64_t bytesIn_ = 0;
     TaskPool pool_;  // last: its threads stop before the rest goes

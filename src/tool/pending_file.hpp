@@ -3,9 +3,8 @@
 // once all its bytes are decoded and checked and its times and mode are set. Whatever ends
 // it before that (a failure, an interrupt, a kill) leaves nothing under the final name.
 //
-// It is the decoder's sink: bytes arrive in order and are written at once. A later speed-up
-// can put a queue between the two, so that one thread decodes while another writes, sets
-// times and links; nothing here depends on being called from the decoding thread.
+// Bytes arrive in order and are written at once. extract makes, writes and names it on the
+// FileWriter's thread while the decoder goes on; nothing here depends on the thread.
 #pragma once
 
 #include <sys/types.h>

@@ -1,6 +1,8 @@
 #include "tool/reference_choice.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "format/archive_format.hpp"
@@ -37,14 +39,16 @@ WindowPreset PresetOf(std::span<const std::uint8_t> history, std::size_t prefix)
 }
 
 // The estimated compressed size of contents[prefix, end) with the candidate's window
-// preset, in bytes.
+// preset, in bytes; the trial stops once it has come to `enough`, which it can only pass.
 double TrialSize(const EntryWriter& written, const Candidate& c, std::span<const std::uint8_t> contents,
-                      std::size_t end, int effort) {
+                 std::size_t end, int effort, double enough) {
     std::span<const std::uint8_t> preset;
     if (c.referenceBack != 0) preset = PresetBytes(written.History(c.referenceBack), c.sharedPrefix);
     const auto part = contents.subspan(c.sharedPrefix, end - c.sharedPrefix);
     // Each reference costs the two bytes of its prefix length.
-    return EstimatedBits(FindItems(preset, part, effort)) / 8 + (c.referenceBack != 0 ? 2 : 0);
+    SizeEstimate estimate(c.referenceBack != 0 ? 2 : 0, enough);
+    FindItemsInto(preset, part, effort, estimate);
+    return estimate.Bytes();
 }
 
 void AddCandidate(std::vector<Candidate>& candidates, const Candidate& c) {
@@ -94,13 +98,24 @@ EntryReference ReferenceChooser::Choose(const EntryWriter& written, std::span<co
     for (const Candidate& c : candidates) longestPrefix = std::max(longestPrefix, c.sharedPrefix);
     const std::size_t end = std::min(contents.size(), longestPrefix + kTrialLength);
     const int trialEffort = std::min(effort_, kTrialEffort);
-    Candidate best{0, 0};
-    double bestSize = TrialSize(written, best, contents, end, trialEffort);
-    for (const Candidate& c : candidates) {
-        const double size = TrialSize(written, c, contents, end, trialEffort);
-        if (size < bestSize) best = c, bestSize = size;
+    // No reference first, then the candidates: the smallest size wins, the first of equal ones.
+    candidates.insert(candidates.begin(), Candidate{0, 0});
+    // The file holding most of this one's runs usually wins: tried first, it lets the others
+    // stop early. Whatever the order, the winner is the same.
+    std::size_t first = 1;
+    for (std::size_t i = 1; i < candidates.size(); ++i)
+        if (shared[byShared[0]] > 0 && candidates[i].referenceBack == byShared[0] + 1) first = i;
+    std::size_t best = first;
+    double bestSize = TrialSize(written, candidates[first], contents, end, trialEffort,
+                                std::numeric_limits<double>::infinity());
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (i == first) continue;
+        // An earlier candidate wins a tie, so it may stop only once it is larger.
+        const double enough = i < best ? std::nextafter(bestSize, std::numeric_limits<double>::infinity()) : bestSize;
+        const double size = TrialSize(written, candidates[i], contents, end, trialEffort, enough);
+        if (size < bestSize || (size == bestSize && i < best)) best = i, bestSize = size;
     }
-    return {best.referenceBack, static_cast<std::uint32_t>(best.sharedPrefix)};
+    return {candidates[best].referenceBack, static_cast<std::uint32_t>(candidates[best].sharedPrefix)};
 }
 
 }  // namespace quorvel::tool

@@ -122,6 +122,21 @@ TEST_F(Extract, HostileArchivesAndTrees) {
          },
          {}, {}, 1, "longer than the Expander can create", {{"ok.txt", "ok"}}},
         {"PartLongerThanTheSystemTakes", file(std::string(258, 'x')), {}, {}, 1, "File name too long", {}},
+        // A later entry sees the earlier one under its name, though that was written on
+        // another thread.
+        {"SameNameTwice",
+         [](EntryWriter& w) {
+             w.AddFile("dup.txt", kTimes, ToBytes("one"));
+             w.AddFile("dup.txt", kTimes, ToBytes("two"));
+             w.AddFile("dup.txt", kTimes, ToBytes("three"));
+         },
+         {}, {"--overwrite=rename"}, 0, "", {{"dup.txt", "one"}, {"dup (1).txt", "two"}, {"dup (2).txt", "three"}}},
+        {"FileThenFolderOfItsName",
+         [](EntryWriter& w) {
+             w.AddFile("x", kTimes, ToBytes("file"));
+             w.AddFile("x\\y", kTimes, ToBytes("inside"));
+         },
+         {}, {}, 1, "x: cannot make folder: a file stands there", {{"x", "file"}}},
     };
     for (const HostileCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -4,7 +4,11 @@
 
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
+
+#include "tool/input_tree.hpp"
+#include "tool/reference_choice.hpp"
 
 namespace quorvel::tool {
 namespace {
@@ -67,6 +71,99 @@ TEST(PayloadPipelineTest, ACompressionFailureReachesTheCaller) {
             pipeline.Finish();
         },
         std::invalid_argument);
+}
+
+// A folder (empty contents, no extension) or a file of the sample tree.
+struct SampleEntry {
+    std::string name;
+    Bytes contents;
+    bool folder = false;
+};
+
+Bytes Words(std::size_t size, std::uint32_t seed) {
+    static const char* const kWords[] = {"#define ", "struct ", "static ", "inline ", "return ", "(x)", " {\n",
+                                         "}\n", "int ", "void ", "const ", "value", "_t ", "/* note */\n"};
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < size) text += kWords[random() % std::size(kWords)];
+    text.resize(size);
+    return {text.begin(), text.end()};
+}
+
+// Many small headers (more than the 255 files a reference reaches), near copies that share
+// a prefix, long texts, random bytes, long runs of one byte, and the tiniest files.
+std::vector<SampleEntry> SampleTree() {
+    std::vector<SampleEntry> tree{{"tree", {}, true}, {"tree\\include", {}, true}, {"tree\\data", {}, true}};
+    std::mt19937 random(11);
+    Bytes noise(70000);
+    for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>(random());
+    Bytes runs(30000, 0);
+    for (std::size_t i = 0; i < runs.size(); i += 5000) runs[i] = static_cast<std::uint8_t>(i / 5000 + 1);
+    Bytes nearCopy = Words(60000, 5);
+    nearCopy[20000] ^= 1;
+    tree.push_back({"tree\\data\\empty.bin", {}});
+    tree.push_back({"tree\\data\\one.bin", Bytes(1, 'x')});
+    tree.push_back({"tree\\data\\noise.bin", noise});
+    tree.push_back({"tree\\data\\runs.bin", runs});
+    tree.push_back({"tree\\data\\long.txt", Words(200000, 4)});
+    tree.push_back({"tree\\data\\mid.txt", Words(60000, 5)});
+    tree.push_back({"tree\\data\\near.txt", nearCopy});
+    for (std::uint32_t i = 0; i < 300; ++i) {
+        Bytes header = Words(200 + i * 37 % 3000, 100 + i % 40);
+        const std::string guard = "#ifndef H" + std::to_string(i) + "\n";
+        header.insert(header.begin(), guard.begin(), guard.end());
+        tree.push_back({"tree\\include\\h" + std::to_string(i) + ".h", header});
+    }
+    return tree;
+}
+
+// FNV-1a, 64 bits: any change in the bytes shows.
+std::uint64_t Digest(const Bytes& bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (std::uint8_t byte : bytes) hash = (hash ^ byte) * 0x100000001b3ull;
+    return hash;
+}
+
+// The payload the pack command writes for the sample tree: references chosen as it chooses
+// them, files compressed on the pipeline's threads.
+Bytes PackedSample(int effort) {
+    EntryWriter writer(effort);
+    ReferenceChooser chooser(effort);
+    Bytes payload;
+    PayloadPipeline pipeline(writer, effort, [&](const Bytes& piece) { payload.insert(payload.end(), piece.begin(), piece.end()); });
+    std::uint64_t time = 133000000000000000ull;
+    for (SampleEntry& entry : SampleTree()) {
+        if (entry.folder) {
+            pipeline.AddFolder(entry.name);
+            continue;
+        }
+        const std::string extension = ExtensionOf(entry.name);
+        const EntryReference reference = chooser.Choose(writer, entry.contents, extension);
+        chooser.Remember(entry.contents, extension);
+        time += 10000019;
+        pipeline.AddFile(writer.PrepareFile(entry.name, {time, time + 1, time + 2}, std::move(entry.contents), reference));
+    }
+    pipeline.Finish();
+    return payload;
+}
+
+// The packer's output is fixed for given inputs and effort: speed work must not change a byte.
+TEST(PayloadPipelineTest, TheSampleTreePacksToKnownBytes) {
+    struct Case {
+        int effort;
+        std::size_t size;
+        std::uint64_t digest;
+    };
+    const Case cases[] = {
+        {1, 203386, 0x8833d902e650c305ull},
+        {6, 158688, 0x143e2b2467772639ull},
+        {9, 158199, 0xd977226784ceda3cull},
+    };
+    for (const Case& c : cases) {
+        const Bytes payload = PackedSample(c.effort);
+        EXPECT_EQ(payload.size(), c.size) << "effort " << c.effort;
+        EXPECT_EQ(Digest(payload), c.digest) << "effort " << c.effort << std::hex << " digest 0x" << Digest(payload);
+    }
 }
 
 }  // namespace
