@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# bench/extract_speed.sh [--instructions] [WORKDIR]: how fast archives are read back, on the
-# benchmark corpus packed with `quorvel pack --stub native` at the default effort:
+# bench/extract_speed.sh [--instructions] [WORKDIR]: how fast archives are read back, on
+# three corpora, each packed with `quorvel pack --stub native` at the default effort: the
+# whole benchmark corpus, its headers only (many small text files) and cc1plus alone (one
+# large program); CORPORA="corpus headers cc1plus" picks some:
 #   quorvel test     against the native Expander's own extraction (the .sfx run in an empty
 #                    folder with no input),
 #   quorvel extract  against unzip (of zip -9 -r), tar + gzip -d, and tar + zstd -d where
@@ -50,15 +52,29 @@ EOF
   peak_wrapper() { "$work/peak" "$@"; }
 fi
 
-echo "packing the corpus..." >&2
-[ -f corpus.sfx ] || "$quorvel" pack -q --stub native -o corpus.sfx corpus
-[ -f corpus.zip ] || zip -q -9 -r corpus.zip corpus
-[ -f corpus.tar.gz ] || tar -cf - corpus | gzip -9 >corpus.tar.gz
+# The corpora: the whole one, its headers, and cc1plus alone, each a folder of its name.
+make_corpus() {
+  case $1 in
+    corpus) ;;
+    headers) mkdir -p headers && cp -r corpus/cxx corpus/linux headers/;;
+    cc1plus) mkdir -p cc1plus && cp corpus/cc1plus cc1plus/;;
+    *) echo "unknown corpus $1 (corpus, headers or cc1plus)" >&2; exit 2;;
+  esac
+}
+
+pack_corpus() {
+  echo "packing $name..." >&2
+  [ -d "$name" ] || make_corpus "$name"
+  [ -f "$name.sfx" ] || "$quorvel" pack -q --stub native -o "$name.sfx" "$name"
+  [ -f "$name.zip" ] || zip -q -9 -r "$name.zip" "$name"
+  [ -f "$name.tar.gz" ] || tar -cf - "$name" | gzip -9 >"$name.tar.gz"
+  if [ "${tools[-1]}" = tar_zstd ] && [ ! -f "$name.tar.zst" ]; then
+    tar -cf - "$name" | zstd -q -19 -T0 -o "$name.tar.zst"
+  fi
+}
+
 tools=(quorvel_test expander quorvel_extract unzip tar_gzip)
-if command -v zstd >/dev/null; then
-  [ -f corpus.tar.zst ] || tar -cf - corpus | zstd -q -19 -T0 -o corpus.tar.zst
-  tools+=(tar_zstd)
-fi
+if command -v zstd >/dev/null; then tools+=(tar_zstd); fi
 
 # An empty folder "out", the last run's tree written back and moved aside before the clock
 # starts. Not deleted: a file system without a journal (like ext4 without one) passes over
@@ -72,35 +88,14 @@ fresh() {
   sync
 }
 # Each runs one reading in "out", its peak memory written to $1.
-run_quorvel_test() { peak_wrapper "$1" "$quorvel" test corpus.sfx >/dev/null; }
-run_expander() { (cd out && peak_wrapper "$1" ../corpus.sfx </dev/null >/dev/null); }
-run_quorvel_extract() { peak_wrapper "$1" "$quorvel" extract -q -d out corpus.sfx; }
-run_unzip() { (cd out && peak_wrapper "$1" unzip -q ../corpus.zip); }
-run_tar_gzip() { (cd out && peak_wrapper "$1" tar -xzf ../corpus.tar.gz); }
-run_tar_zstd() { (cd out && peak_wrapper "$1" tar -I 'zstd -d' -xf ../corpus.tar.zst); }
+run_quorvel_test() { peak_wrapper "$1" "$quorvel" test "$name.sfx" >/dev/null; }
+run_expander() { (cd out && peak_wrapper "$1" "../$name.sfx" </dev/null >/dev/null); }
+run_quorvel_extract() { peak_wrapper "$1" "$quorvel" extract -q -d out "$name.sfx"; }
+run_unzip() { (cd out && peak_wrapper "$1" unzip -q "../$name.zip"); }
+run_tar_gzip() { (cd out && peak_wrapper "$1" tar -xzf "../$name.tar.gz"); }
+run_tar_zstd() { (cd out && peak_wrapper "$1" tar -I 'zstd -d' -xf "../$name.tar.zst"); }
 
-# The trees each extraction gives are the corpus.
-for tool in expander quorvel_extract unzip; do
-  fresh
-  "run_$tool" "$work/peak.$tool"
-  diff -r corpus out/corpus >/dev/null || { echo "$tool: extracted tree differs from the corpus" >&2; exit 1; }
-done
-
-declare -A times peak
-echo "timing $repeat interleaved rounds..." >&2
-for _ in $(seq "$repeat"); do
-  for tool in "${tools[@]}"; do
-    fresh
-    start=$(date +%s.%N)
-    "run_$tool" "$work/peak.$tool"
-    end=$(date +%s.%N)
-    times[$tool]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }') "
-    kilobytes=$(tail -n 1 "$work/peak.$tool")
-    if [ -z "${peak[$tool]:-}" ] || [ "$kilobytes" -gt "${peak[$tool]}" ]; then peak[$tool]=$kilobytes; fi
-  done
-done
-rm -rf out spent
-
+# Wall times of one tool: the smallest and the median.
 minimum() { tr ' ' '\n' <<<"$1" | grep . | sort -g | head -n 1; }
 median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 label() {
@@ -114,34 +109,65 @@ label() {
   esac
 }
 
-echo "corpus: $(find corpus -type f | wc -l) files, $(du -sb corpus | cut -f1) bytes;" \
-  "corpus.sfx $(stat -c %s corpus.sfx) B, corpus.zip $(stat -c %s corpus.zip) B; $repeat rounds"
-unzip_min=$(minimum "${times[unzip]}")
-printf '%-24s %9s %11s %8s %14s\n' "reading" "min (s)" "median (s)" "x unzip" "peak RSS (MB)"
-for tool in "${tools[@]}"; do
-  awk -v name="$(label "$tool")" -v lo="$(minimum "${times[$tool]}")" -v mid="$(median "${times[$tool]}")" \
-      -v u="$unzip_min" -v kb="${peak[$tool]}" \
-      'BEGIN { printf "%-24s %9.3f %11.3f %8.2f %14.1f\n", name, lo, mid, lo / u, kb / 1024 }'
-done
-awk -v t="$(minimum "${times[quorvel_test]}")" -v e="$(minimum "${times[expander]}")" \
-    -v x="$(minimum "${times[quorvel_extract]}")" -v u="$unzip_min" \
-    'BEGIN { printf "quorvel test / Expander: %.2f   quorvel extract / unzip: %.2f\n", t / e, x / u }'
+# Instructions of one run, by callgrind.
+count() {
+  local out=$work/callgrind.out
+  valgrind --tool=callgrind --callgrind-out-file="$out" "$@" >/dev/null 2>&1 </dev/null
+  awk '/^(summary|totals):/ { print $2; exit }' "$out"
+  rm -f "$out"
+}
 
-if [ $instructions = yes ]; then
-  command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1; }
-  count() {
-    local out=$work/callgrind.out
-    valgrind --tool=callgrind --callgrind-out-file="$out" "$@" >/dev/null 2>&1 </dev/null
-    awk '/^(summary|totals):/ { print $2; exit }' "$out"
-    rm -f "$out"
-  }
-  echo "instructions (callgrind, one run each):"
-  fresh
-  printf '  %-24s %15s\n' "quorvel test" "$(count "$quorvel" test corpus.sfx)"
-  printf '  %-24s %15s\n' "native Expander (.sfx)" "$(cd out && count ../corpus.sfx)"
-  fresh
-  printf '  %-24s %15s\n' "quorvel extract" "$(count "$quorvel" extract -q -d out corpus.sfx)"
-  fresh
-  printf '  %-24s %15s\n' "unzip" "$(cd out && count unzip -q ../corpus.zip)"
+bench_corpus() {
+  local name=$1
+  local -A times peak
+  pack_corpus
+  # The trees each extraction gives are the corpus.
+  for tool in expander quorvel_extract unzip; do
+    fresh
+    "run_$tool" "$work/peak.$tool"
+    diff -r "$name" "out/$name" >/dev/null || { echo "$tool: extracted tree differs from $name" >&2; exit 1; }
+  done
+
+  echo "timing $repeat interleaved rounds..." >&2
+  for _ in $(seq "$repeat"); do
+    for tool in "${tools[@]}"; do
+      fresh
+      start=$(date +%s.%N)
+      "run_$tool" "$work/peak.$tool"
+      end=$(date +%s.%N)
+      times[$tool]+="$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }') "
+      kilobytes=$(tail -n 1 "$work/peak.$tool")
+      if [ -z "${peak[$tool]:-}" ] || [ "$kilobytes" -gt "${peak[$tool]}" ]; then peak[$tool]=$kilobytes; fi
+    done
+  done
   rm -rf out spent
-fi
+
+  echo
+  echo "$name: $(find "$name" -type f | wc -l) files, $(du -sb "$name" | cut -f1) bytes;" \
+    "$name.sfx $(stat -c %s "$name.sfx") B, $name.zip $(stat -c %s "$name.zip") B; $repeat rounds"
+  unzip_min=$(minimum "${times[unzip]}")
+  printf '%-24s %9s %11s %8s %14s\n' "reading" "min (s)" "median (s)" "x unzip" "peak RSS (MB)"
+  for tool in "${tools[@]}"; do
+    awk -v name="$(label "$tool")" -v lo="$(minimum "${times[$tool]}")" -v mid="$(median "${times[$tool]}")" \
+        -v u="$unzip_min" -v kb="${peak[$tool]}" \
+        'BEGIN { printf "%-24s %9.3f %11.3f %8.2f %14.1f\n", name, lo, mid, lo / u, kb / 1024 }'
+  done
+  awk -v t="$(minimum "${times[quorvel_test]}")" -v e="$(minimum "${times[expander]}")" \
+      -v x="$(minimum "${times[quorvel_extract]}")" -v u="$unzip_min" \
+      'BEGIN { printf "quorvel test / Expander: %.2f   quorvel extract / unzip: %.2f\n", t / e, x / u }'
+
+  if [ $instructions = yes ]; then
+    command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1; }
+    echo "instructions (callgrind, one run each):"
+    fresh
+    printf '  %-24s %15s\n' "quorvel test" "$(count "$quorvel" test "$name.sfx")"
+    printf '  %-24s %15s\n' "native Expander (.sfx)" "$(cd out && count "../$name.sfx")"
+    fresh
+    printf '  %-24s %15s\n' "quorvel extract" "$(count "$quorvel" extract -q -d out "$name.sfx")"
+    fresh
+    printf '  %-24s %15s\n' "unzip" "$(cd out && count unzip -q "../$name.zip")"
+    rm -rf out spent
+  fi
+}
+
+for name in ${CORPORA:-corpus headers cc1plus}; do bench_corpus "$name"; done
