@@ -65,7 +65,8 @@ make_corpus() {
 pack_corpus() {
   echo "packing $name..." >&2
   [ -d "$name" ] || make_corpus "$name"
-  [ -f "$name.sfx" ] || "$quorvel" pack -q --stub native -o "$name.sfx" "$name"
+  # Packed anew whenever quorvel, with the Expander inside it, is newer than the archive.
+  [ "$name.sfx" -nt "$quorvel" ] || "$quorvel" pack -q --stub native -o "$name.sfx" "$name"
   [ -f "$name.zip" ] || zip -q -9 -r "$name.zip" "$name"
   [ -f "$name.tar.gz" ] || tar -cf - "$name" | gzip -9 >"$name.tar.gz"
   if [ "${tools[-1]}" = tar_zstd ] && [ ! -f "$name.tar.zst" ]; then
