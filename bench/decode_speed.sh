@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# bench/decode_speed.sh [FILE]: the decoder's output rate on FILE (default: cc1plus), compressed at
-# the default effort, beside
-# gzip -d and zstd -d decompressing the same file to /dev/null, best of RUNS (default 7).
+# bench/decode_speed.sh [FILE]: the decoder's output rate on FILE (default: cc1plus),
+# compressed at the default effort, beside gzip -d and zstd -d decompressing the same file
+# to /dev/null, best of RUNS (default 7).
 # Not a test: rates depend on the machine and on what else runs on it.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
