@@ -44,10 +44,10 @@ struct Tree {
     std::set<std::string> folders;
 };
 
-inline Tree ReadTree(const TempFolder& folder) {
+inline Tree ReadTree(const std::filesystem::path& folder) {
     Tree tree;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
-        const std::string relative = std::filesystem::relative(entry.path(), folder.path()).string();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string relative = std::filesystem::relative(entry.path(), folder).string();
         if (relative == "sfx.exe") continue;
         if (entry.is_directory()) {
             tree.folders.insert(relative);
@@ -57,6 +57,8 @@ inline Tree ReadTree(const TempFolder& folder) {
     }
     return tree;
 }
+
+inline Tree ReadTree(const TempFolder& folder) { return ReadTree(folder.path()); }
 
 inline std::string AsText(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
