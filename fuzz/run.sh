@@ -1,13 +1,15 @@
 #!/bin/sh
-# fuzz/run.sh SECONDS: builds the fuzz targets with clang, libFuzzer, AddressSanitizer and
-# UBSan into build-fuzz/, writes each target's seed inputs and runs the targets one after
-# another, one process each, for SECONDS each, growing a corpus per target in
-# build-fuzz/corpus/. Ends with a line per target: executions and coverage. A finding stops
-# the run; its input is kept in build-fuzz/findings/.
+# fuzz/run.sh SECONDS [CORPUS]: builds the fuzz targets with clang, libFuzzer,
+# AddressSanitizer and UBSan into build-fuzz/, writes each target's seed inputs and runs the
+# targets one after another, one process each, for SECONDS each, growing a corpus per target
+# in CORPUS (an absolute path; build-fuzz/corpus by default). Ends with a line per target:
+# executions and coverage. A finding stops the run; its input is kept in
+# build-fuzz/findings/.
 set -eu
 cd "$(dirname "$0")/.."
-seconds=${1:?usage: fuzz/run.sh SECONDS}
+seconds=${1:?usage: fuzz/run.sh SECONDS [CORPUS]}
 out=$PWD/build-fuzz
+corpora=${2:-$out/corpus}
 targets="decode_fuzz reader_fuzz expander_fuzz pack_fuzz"
 
 generator() { [ -f "$1/CMakeCache.txt" ] || echo "-GNinja"; }
@@ -19,7 +21,7 @@ mkdir -p "$out/findings"
 summary=""
 for target in $targets; do
   seeds=$out/seeds/$target
-  corpus=$out/corpus/$target
+  corpus=$corpora/$target
   log=$out/$target.log
   rm -rf "$seeds"
   mkdir -p "$seeds" "$corpus"
