@@ -104,6 +104,23 @@ void ResetExpander(MemoryFile& input) {
     ConsoleRead(byte, sizeof byte);
 }
 
+// The Expander's phases but the last: the run command is never opened here.
+std::uint32_t Extract() {
+    std::uint32_t exitCode = 0;
+    try {
+        OpenArchive();
+        ExtractEntries();
+        EndProgram(0);
+    } catch (const ProcessEnded& end) {
+        exitCode = end.code;
+    }
+    // Only the fatal exit closes the files; the others leave them to the process's end.
+    CloseFile(ArchiveFile);
+    CloseFile(OutputFile);
+    GuardOutputFile(nullptr);
+    return exitCode;
+}
+
 // Where the Expander runs: a folder to extract into, inside a fence folder that must hold
 // nothing else; standard input and output in memory; files no larger than 8 MB.
 class Scratch {
@@ -139,17 +156,7 @@ public:
         dup2(input_.fd(), 0);
         dup2(output_.fd(), 1);
         Expect(chdir(folder_.c_str()) == 0, "cannot enter the scratch folder");
-        std::uint32_t exitCode = 0;
-        try {
-            OpenArchive();
-            ExtractEntries();
-            EndProgram(0);
-        } catch (const ProcessEnded& end) {
-            exitCode = end.code;
-        }
-        CloseFile(ArchiveFile);
-        CloseFile(OutputFile);
-        GuardOutputFile(nullptr);
+        const std::uint32_t exitCode = Extract();
         Expect(fchdir(home) == 0, "cannot go back to the working folder");
         dup2(savedInput, 0);
         dup2(savedOutput, 1);
