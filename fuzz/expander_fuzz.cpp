@@ -71,13 +71,15 @@ public:
     explicit MemoryFile(const char* name) : fd_(memfd_create(name, 0)) { Expect(fd_ >= 0, "memfd_create failed"); }
     int fd() const { return fd_; }
     void Fill(std::string_view bytes) {
-        Expect(ftruncate(fd_, 0) == 0 && pwrite(fd_, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()) &&
+        const auto size = static_cast<ssize_t>(bytes.size());
+        Expect(ftruncate(fd_, 0) == 0 && pwrite(fd_, bytes.data(), bytes.size(), 0) == size &&
                    lseek(fd_, 0, SEEK_SET) == 0,
                "cannot fill a memory file");
     }
     std::string Contents() const {
         std::string text(static_cast<std::size_t>(lseek(fd_, 0, SEEK_END)), '\0');
-        Expect(pread(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()), "cannot read a memory file");
+        const auto size = static_cast<ssize_t>(text.size());
+        Expect(pread(fd_, text.data(), text.size(), 0) == size, "cannot read a memory file");
         return text;
     }
 

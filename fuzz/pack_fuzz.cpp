@@ -37,7 +37,8 @@ public:
     // Up to maxLength bytes, none of them zero.
     std::string Text(std::size_t maxLength) {
         std::string text;
-        for (std::size_t n = Byte() % (maxLength + 1); n > 0 && !Empty(); --n) text.push_back(static_cast<char>(Byte() | 0x20));
+        for (std::size_t n = Byte() % (maxLength + 1); n > 0 && !Empty(); --n)
+            text.push_back(static_cast<char>(Byte() | 0x20));
         return text;
     }
 

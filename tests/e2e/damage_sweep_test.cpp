@@ -42,13 +42,16 @@ std::vector<DamagedCopy> DamagedCopies(const Bytes& archive) {
     for (std::size_t block = kBlockStream + kBlockSize; block < archive.size(); block += kBlockSize) {
         const std::string at = "cut at " + std::to_string(block);
         copies.push_back({at + ", total size as stored", Bytes(archive.begin(), archive.begin() + block)});
-        for (int delta = -2; delta <= 3; ++delta)
-            copies.push_back({at + std::to_string(delta), WithTotalSizeOfFile(Bytes(archive.begin(), archive.begin() + block + delta))});
+        for (int delta = -2; delta <= 3; ++delta) {
+            const Bytes cut(archive.begin(), archive.begin() + static_cast<std::ptrdiff_t>(block) + delta);
+            copies.push_back({at + std::to_string(delta), WithTotalSizeOfFile(cut)});
+        }
     }
     std::mt19937 random(2024);
     for (int i = 0; i < 300; ++i) {
         Bytes copy = archive;
-        const std::size_t at = i % 6 == 0 ? random() % kBlockStream : kBlockStream + random() % (archive.size() - kBlockStream);
+        const std::size_t at =
+            i % 6 == 0 ? random() % kBlockStream : kBlockStream + random() % (archive.size() - kBlockStream);
         copy[at] ^= static_cast<std::uint8_t>(1u << random() % 8);
         copies.push_back({"bit flipped at " + std::to_string(at), copy});
     }
