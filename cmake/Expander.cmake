@@ -92,3 +92,23 @@ function(quorvel_add_cross_build target toolchain suffix)
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS ${outputs})
 endfunction()
+
+# The native Expander under AddressSanitizer and UBSan, for the end-to-end tests of the
+# sanitizer build: the same sources, not built for size, not padded, not shipped. Far larger
+# than StubSize, it cannot stand in front of an archive itself; bin/expander_asan.stub does,
+# a shell script of exactly StubSize bytes that runs it with the self-extracting file open as
+# descriptor 3, where it reads its archive (tests/e2e/sanitized_expander.cpp). The archive
+# keeps its offset and the file its length, so every test's file is laid out as for the
+# shipped Expander.
+function(quorvel_add_sanitized_expander)
+  add_executable(expander_asan ${QUORVEL_EXPANDER_SOURCES} ${QUORVEL_FORMAT_SOURCES}
+    ${QUORVEL_POSIX_PLATFORM_SOURCES} ${QUORVEL_POSIX_ENTRY_SOURCE} tests/e2e/sanitized_expander.cpp)
+  target_include_directories(expander_asan PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(expander_asan PRIVATE quorvel_warnings)
+  set_target_properties(expander_asan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUORVEL_BIN_DIR})
+  set(script "#!/bin/sh\n# Runs the sanitizer build of the Expander on the archive behind these ${QUORVEL_STUB_SIZE} bytes.\nexec '${QUORVEL_BIN_DIR}/expander_asan' 3<\"$0\"\n")
+  string(LENGTH "${script}" length)
+  math(EXPR padding "${QUORVEL_STUB_SIZE} - ${length}")
+  string(REPEAT "\n" ${padding} blank_lines)
+  file(WRITE "${QUORVEL_BIN_DIR}/expander_asan.stub" "${script}${blank_lines}")
+endfunction()

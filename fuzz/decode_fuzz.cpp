@@ -9,11 +9,39 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <span>
 
 #include "decoder/decode_file_data.hpp"
+#include "fuzz_target.hpp"
+#include "packer/compress.hpp"
 #include "packer/expand_memory.hpp"
 #include "packer/memory_host.hpp"
+
+namespace quorvel::fuzz {
+
+// Compressed text with some random bytes, up to a window and a half long, at low effort
+// written out and at high effort skipped, in small host buffers.
+std::vector<Bytes> SeedInputs() {
+    std::vector<Bytes> seeds;
+    std::mt19937 random(12345);
+    for (std::size_t size : {1, 100, 5000, 12000}) {
+        Bytes data;
+        for (std::size_t i = 0; i < size; ++i)
+            data.push_back(static_cast<std::uint8_t>(random() % 4 ? "abcabdabe"[i % 9] : random()));
+        for (int effort : {1, 6}) {
+            Bytes input{0, 0, static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
+                        static_cast<std::uint8_t>(size >> 16), static_cast<std::uint8_t>(effort * 40), 1,
+                        static_cast<std::uint8_t>(effort == 1 ? 0 : 17)};
+            const Bytes compressed = CompressFileData({}, data, effort);
+            input.insert(input.end(), compressed.begin(), compressed.end());
+            seeds.push_back(input);
+        }
+    }
+    return seeds;
+}
+
+}  // namespace quorvel::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static std::unique_ptr<quorvel::DecoderStorage> storage = quorvel::MakeDecoderStorage();

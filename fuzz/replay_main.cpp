@@ -1,65 +1,79 @@
-// Runs the fuzz target without libFuzzer: over the files named on the command line, or
-// over N inputs made from a fixed seed (--random N): random bytes and damaged copies of
-// valid compressed data.
+// Runs a fuzz target without libFuzzer: over the files named on the command line, or over
+// the target's seed inputs and N more made from them with a fixed seed (--random N):
+// damaged copies (bits flipped, bytes overwritten, cut out or put in) and random bytes.
+// --write-seeds=DIR writes the seed inputs into DIR.
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "packer/compress.hpp"
+#include "fuzz_target.hpp"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-
+namespace quorvel::fuzz {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ValidInput(std::mt19937& random) {
-    Bytes data;
-    for (std::size_t i = 0, n = random() % 12000; i < n; ++i)
-        data.push_back(static_cast<std::uint8_t>(random() % 4 ? "abcabdabe"[i % 9] : random()));
-    Bytes input{0, 0, static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(data.size() >> 8),
-                static_cast<std::uint8_t>(data.size() >> 16), static_cast<std::uint8_t>(random()),
-                static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random() % 2 ? 0 : random())};
-    Bytes compressed = quorvel::CompressFileData({}, data, 1 + static_cast<int>(random() % 6));
-    input.insert(input.end(), compressed.begin(), compressed.end());
-    return input;
+void Damage(Bytes& input, std::mt19937& random) {
+    for (unsigned edits = 1 + random() % 4; edits > 0; --edits) {
+        const std::size_t at = input.empty() ? 0 : random() % input.size();
+        switch (random() % 8) {
+            case 0:
+                input.erase(input.begin() + static_cast<std::ptrdiff_t>(at),
+                            input.begin() + static_cast<std::ptrdiff_t>(std::min(input.size(), at + random() % 64)));
+                break;
+            case 1:
+                input.insert(input.begin() + static_cast<std::ptrdiff_t>(at), random() % 16,
+                             static_cast<std::uint8_t>(random()));
+                break;
+            case 2:
+                if (!input.empty()) input[at] = static_cast<std::uint8_t>(random());
+                break;
+            default:
+                if (!input.empty()) input[at] ^= static_cast<std::uint8_t>(1u << random() % 8);
+        }
+    }
 }
 
+void Run(const Bytes& input) { LLVMFuzzerTestOneInput(input.data(), input.size()); }
+
 void RunRandom(unsigned count) {
+    const std::vector<Bytes> seeds = SeedInputs();
+    for (const Bytes& seed : seeds) Run(seed);
     std::mt19937 random(12345);
     for (unsigned i = 0; i < count; ++i) {
         Bytes input;
-        if (i % 2) {
-            input = ValidInput(random);
-            for (unsigned flips = random() % 4; flips > 0 && input.size() > 8; --flips)
-                input[8 + random() % (input.size() - 8)] ^= static_cast<std::uint8_t>(1u << (random() % 8));
-        } else {
-            input.resize(8 + random() % 4000);
+        if (i % 8 == 7) {
+            input.resize(random() % 4096);
             for (std::uint8_t& byte : input) byte = static_cast<std::uint8_t>(random());
+        } else {
+            input = seeds[i % seeds.size()];
+            Damage(input, random);
         }
-        LLVMFuzzerTestOneInput(input.data(), input.size());
+        Run(input);
     }
-    std::printf("%u inputs decoded\n", count);
+    std::fprintf(stderr, "%zu seed inputs and %u made from them run\n", seeds.size(), count);
 }
 
 }  // namespace
+}  // namespace quorvel::fuzz
 
 int main(int argc, char** argv) {
-    if (argc == 3 && !std::strcmp(argv[1], "--random")) {
+    using namespace quorvel::fuzz;
+    constexpr std::string_view kWriteSeeds = "--write-seeds=";
+    if (argc == 2 && std::string_view(argv[1]).starts_with(kWriteSeeds)) {
+        WriteSeeds(argv[1] + kWriteSeeds.size());
+        return 0;
+    }
+    if (argc == 3 && std::string_view(argv[1]) == "--random") {
         RunRandom(static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)));
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
         std::ifstream in(argv[i], std::ios::binary);
-        Bytes input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        LLVMFuzzerTestOneInput(input.data(), input.size());
+        Run(Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
     }
     return 0;
 }

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what building and testing need when it is missing (Debian, as root): the
-# compilers, CMake and Ninja, GoogleTest, CLI11 and nlohmann-json, both Windows cross
-# compilers, Wine (32-bit where this machine runs 32-bit programs, 64-bit always), zip for
-# benchmarks, and groff to check the manual page.
+# compilers (clang with libFuzzer included), CMake and Ninja, GoogleTest, CLI11 and
+# nlohmann-json, both Windows cross compilers, Wine (32-bit where this machine runs 32-bit
+# programs, 64-bit always), zip for benchmarks, and groff to check the manual page.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -12,6 +12,10 @@ need_file() { [ -e "$1" ] || missing="$missing $2"; }
 need cmake cmake
 need ninja ninja-build
 need g++ g++
+# clang with libFuzzer and the sanitizers' runtimes, for the fuzz targets.
+need clang++ clang
+need_glob() { ls $1 >/dev/null 2>&1 || missing="$missing $2"; }
+need_glob "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" libclang-rt-14-dev
 need i686-w64-mingw32-g++ g++-mingw-w64-i686
 need x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64
 need zip zip

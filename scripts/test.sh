@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds everything and runs every test: the release build with the Expanders (the Windows
 # one under Wine: the shipped i686 build where this machine runs 32-bit programs, its x86_64
-# twin under 64-bit Wine where it cannot), with warnings as errors; then the unit and tool
-# tests again under AddressSanitizer and UBSan.
+# twin under 64-bit Wine where it cannot), with warnings as errors; then the tests again
+# under AddressSanitizer and UBSan, the native end-to-end cases against a sanitizer build of
+# the native Expander; then each fuzz target under libFuzzer for 15 seconds.
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -23,3 +24,7 @@ cmake -S . -B build-asan $(generator build-asan) -DQUORVEL_SANITIZE=ON -DCMAKE_B
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 cat build-asan/wine/decision
+
+echo "== fuzz targets, 15 seconds each"
+rm -rf build-fuzz/brief-corpus
+fuzz/run.sh 15 "$PWD/build-fuzz/brief-corpus"

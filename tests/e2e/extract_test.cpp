@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "packer/item.hpp"
@@ -434,9 +435,15 @@ TEST(NativeInterrupt, LeavesOnlyCompleteFiles) {
     int cutShort = 0;  // runs that the interrupt ended with some files written
     for (int run = 0; run < kRuns; ++run) {
         TempFolder folder;
-        const auto moment = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 20000);
-        const RunResult result = RunArchive(Build::Native, folder, archive,
-                                            {.interruptWhen = [&] { return std::chrono::steady_clock::now() >= moment; }});
+        // Counted from the first folder's making, so that a slow start (the sanitizer build's)
+        // does not put the moments before the extraction.
+        const auto delay = std::chrono::microseconds(random() % 20000);
+        std::optional<std::chrono::steady_clock::time_point> started;
+        const auto interruptWhen = [&] {
+            if (!started && std::filesystem::exists(folder / "d0")) started = std::chrono::steady_clock::now();
+            return started && std::chrono::steady_clock::now() >= *started + delay;
+        };
+        const RunResult result = RunArchive(Build::Native, folder, archive, {.interruptWhen = interruptWhen});
         const Tree tree = ReadTree(folder);
         for (const auto& [name, contents] : tree.files) {
             const auto original = originals.find(name);

@@ -4,24 +4,11 @@
 
 #include <functional>
 
-#include "packer/archive_writer.hpp"
-#include "support/expander_runner.hpp"
+#include "support/archive_fixture.hpp"
 #include "support/payloads.hpp"
 
 namespace quorvel::test {
 namespace {
-
-const std::string kBanner =
-    "*** Quorvel Expander 32 Ver. 1.60 ***  Quorvel Project, self-extracting archives\r\n";
-const std::string kReadError = "File read error.\r\nPress Enter key.\a\r\n";
-const std::string kBroken = "This file is broken.\r\nPress Enter key.\a\r\n";
-const std::string kSmaller =
-    "This file is smaller than original file.  Cannot expand.  Press ENTER key.\a\r\n";
-const std::string kLarger =
-    "This file is larger than original file.  This file might be infected with virus.  "
-    "Cannot expand.  Press ENTER key.\a\r\n";
-
-using Bytes = std::vector<std::uint8_t>;
 
 Bytes Archive(const ArchiveOptions& options, std::size_t payloadSize) {
     return BuildArchive(options, FolderEntries(payloadSize));

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,10 +17,9 @@
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
 #include "support/expander_runner.hpp"
+#include "support/sample_archive.hpp"
 
 namespace quorvel::test {
-
-using Bytes = std::vector<std::uint8_t>;
 
 inline const std::string kBanner =
     "*** Quorvel Expander 32 Ver. 1.60 ***  Quorvel Project, self-extracting archives\r\n";
@@ -29,25 +27,11 @@ inline const std::string kPressEnter = "Press Enter key.\a\r\n";
 inline const std::string kReadError = "File read error.\r\n" + kPressEnter;
 inline const std::string kWriteError = "File write error.\r\n" + kPressEnter;
 inline const std::string kBroken = "This file is broken.\r\n" + kPressEnter;
-
-inline Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()}; }
-
-inline Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
-    std::mt19937 random(seed);
-    Bytes bytes(n);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-    return bytes;
-}
-
-// Text-like data that compresses: words drawn from a small vocabulary.
-inline Bytes WordBytes(std::size_t n, std::uint32_t seed) {
-    static const char* const kWords[] = {"alpha ", "beta ", "gamma ", "delta\r\n", "epsilon ", "zeta, "};
-    std::mt19937 random(seed);
-    std::string text;
-    while (text.size() < n) text += kWords[random() % 6];
-    text.resize(n);
-    return ToBytes(text);
-}
+inline const std::string kSmaller =
+    "This file is smaller than original file.  Cannot expand.  Press ENTER key.\a\r\n";
+inline const std::string kLarger =
+    "This file is larger than original file.  This file might be infected with virus.  "
+    "Cannot expand.  Press ENTER key.\a\r\n";
 
 inline Bytes Archive(const EntryWriter& entries, const ArchiveOptions& options = {}) {
     return BuildArchive(options, entries.Payload());
@@ -74,10 +58,10 @@ struct Tree {
     std::set<std::string> folders;
 };
 
-inline Tree ReadTree(const TempFolder& folder) {
+inline Tree ReadTree(const std::filesystem::path& folder) {
     Tree tree;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
-        const std::string relative = std::filesystem::relative(entry.path(), folder.path()).string();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string relative = std::filesystem::relative(entry.path(), folder).string();
         if (relative == "sfx.exe") continue;
         if (entry.is_directory()) {
             tree.folders.insert(relative);
@@ -87,6 +71,8 @@ inline Tree ReadTree(const TempFolder& folder) {
     }
     return tree;
 }
+
+inline Tree ReadTree(const TempFolder& folder) { return ReadTree(folder.path()); }
 
 inline std::string AsText(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 

@@ -141,8 +141,10 @@ void PrepareProcess(FaultReporter reporter) {
     InstallInterruptHandlers();
 }
 
-// The running program's own link opens it, however long or unusual its real path is.
-bool GetOwnPath(char (&path)[261]) {
+// The running program's own link opens it, however long or unusual its real path is. Weak,
+// so that test programs can open another file instead (the in-process fuzzer, the sanitizer
+// build); the shipped program is the same either way.
+[[gnu::weak]] bool GetOwnPath(char (&path)[261]) {
     constexpr char kOwnExecutable[] = "/proc/self/exe";
     for (std::size_t i = 0; i < sizeof kOwnExecutable; ++i) path[i] = kOwnExecutable[i];
     return true;

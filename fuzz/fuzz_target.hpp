@@ -1,0 +1,46 @@
+// What every fuzz target provides besides its entry point: the valid inputs its corpus
+// starts from. A target program writes them into a folder when asked (--write-seeds), under
+// libFuzzer and as a replay program alike, so no corpus file is kept in the tree.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace quorvel::fuzz {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Valid inputs of the target.
+std::vector<Bytes> SeedInputs();
+
+inline void WriteSeeds(const std::string& folder) {
+    const std::vector<Bytes> seeds = SeedInputs();
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        const std::string path = folder + "/seed-" + std::to_string(i);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(seeds[i].data()), static_cast<std::streamsize>(seeds[i].size()));
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::exit(2);
+        }
+    }
+}
+
+// A broken promise of the code under test: reported, then the process aborts, which both
+// libFuzzer and a replay run count as a finding.
+[[noreturn]] inline void Finding(const std::string& what) {
+    std::fprintf(stderr, "finding: %s\n", what.c_str());
+    std::abort();
+}
+
+inline void Expect(bool holds, const char* what) {
+    if (!holds) Finding(what);
+}
+
+}  // namespace quorvel::fuzz
