@@ -48,8 +48,14 @@ function(quorvel_stub_program target output_path size)
     target_link_libraries(${target} PRIVATE kernel32 user32 shell32 msvcrt gcc)
   else()
     target_compile_options(${target} PRIVATE -fno-pie -fdata-sections)
+    # On x86_64 the program brings its own start-up code (src/platform/posix/entry.cpp), so
+    # that it runs on older C libraries than the compiler's start files ask for.
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+      target_compile_definitions(${target} PRIVATE QUORVEL_OWN_START_CODE)
+      target_link_options(${target} PRIVATE -nostartfiles)
+    endif()
     target_link_options(${target} PRIVATE
-      -no-pie $<$<STREQUAL:${CMAKE_SYSTEM_PROCESSOR},x86_64>:-nostartfiles> -Wl,--gc-sections -s -Wl,-z,norelro -Wl,-z,noseparate-code -Wl,-z,common-page-size=16
+      -no-pie -Wl,--gc-sections -s -Wl,-z,norelro -Wl,-z,noseparate-code -Wl,-z,common-page-size=16
       -Wl,--build-id=none -Wl,--hash-style=gnu -Wl,--as-needed)
   endif()
   add_custom_command(TARGET ${target} POST_BUILD

@@ -1,12 +1,13 @@
-// The program's entry. On x86_64 the start-up code is the program's own: it hands main to the
-// C library's start routine under that routine's first symbol version, so that the Expander
-// starts on every glibc from 2.17 on, not only on those that have the newer version the
-// compiler's start files ask for.
+// The program's entry. In the shipped build on x86_64, linked without the compiler's start
+// files, the start-up code is the program's own: it hands main to the C library's start
+// routine under that routine's first symbol version, so that the Expander starts on every
+// glibc from 2.17 on, not only on those that have the newer version the compiler's start
+// files ask for.
 #include "platform/platform.hpp"
 
 int main() { quorvel::ProgramMain(); }
 
-#if defined(__x86_64__)
+#if defined(QUORVEL_OWN_START_CODE) && defined(__x86_64__)
 __asm__(R"(
     .symver __libc_start_main, __libc_start_main@GLIBC_2.2.5
     .text
