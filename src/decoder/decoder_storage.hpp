@@ -2,6 +2,8 @@
 // places it once, tools allocate it on the heap. Zero-initialised storage is a valid start.
 #pragma once
 
+#include <cstring>
+
 #include "format/code_tree.hpp"
 #include "format/history_ring.hpp"
 #include "decoder/sliding_window.hpp"
@@ -19,14 +21,25 @@ struct DecoderStorage {
     bool FirstTreeBuilt;
 };
 
+// Readies a tree for a new file entry as the first build leaves it. Only what decoding reads
+// (the inner nodes, depths and table) is copied; the counts and the leaf order, which the
+// next build reads, are reset, which is cheaper than copying them.
+inline void StartTree(AdaptiveCodeTree& tree, const AdaptiveCodeTree& first) {
+    ResetTree(tree);
+    std::memcpy(tree.Nodes + kFirstInnerNode, first.Nodes + kFirstInnerNode,
+                sizeof tree.Nodes - kFirstInnerNode * sizeof *tree.Nodes);
+    std::memcpy(tree.Depth, first.Depth, sizeof tree.Depth);
+    std::memcpy(tree.Table, first.Table, sizeof tree.Table);
+}
+
 inline void StartTrees(DecoderStorage& storage) {
     if (!storage.FirstTreeBuilt) {
         ResetTree(storage.FirstTree);
         RebuildTree(storage.FirstTree);
         storage.FirstTreeBuilt = true;
     }
-    storage.SymbolTree = storage.FirstTree;
-    storage.DistanceTree = storage.FirstTree;
+    StartTree(storage.SymbolTree, storage.FirstTree);
+    StartTree(storage.DistanceTree, storage.FirstTree);
 }
 
 }  // namespace quorvel

@@ -5,9 +5,11 @@
 namespace quorvel {
 
 void ResetTree(AdaptiveCodeTree& tree) {
+    tree.LeafCounts[0] = tree.LeafCounts[1] = kSentinelCount;
     for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
         tree.Counts[s] = 1;
         tree.LeafOrder[1 + s] = static_cast<std::uint16_t>(s);
+        tree.LeafCounts[kLeafListStart + s] = 1;
         tree.Nodes[s].Child[0] = tree.Nodes[s].Child[1] = static_cast<std::uint16_t>(s);
     }
 }
@@ -37,13 +39,20 @@ void SortByCounting(const std::uint16_t* leaves, const std::uint32_t* leafCounts
     }
 }
 
-// Stable insertion in place: a leaf that belongs further forward goes behind the last leaf of
-// equal or larger count, found by a binary search, and the leaves it passes move up in one
-// block. Later builds change counts little, so few leaves move, and not far.
-void SortByInsertion(std::uint16_t* order, std::uint32_t* counts) {
-    for (std::uint32_t i = 1; i < kSymbolCount; ++i) {
-        const std::uint32_t count = counts[i];
-        if (counts[i - 1] >= count) continue;
+// Stable insertion in place, fetching each leaf's count as it goes: a leaf that belongs
+// further forward goes behind the last leaf of equal or larger count, found by a binary
+// search, and the leaves it passes move up in one block. Later builds change counts little,
+// so few leaves move, and not far.
+void SortByInsertion(const std::uint32_t* symbolCounts, std::uint16_t* order, std::uint32_t* counts) {
+    std::uint32_t previous = kSentinelCount;  // the count now in front of position i
+    for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
+        const std::uint16_t leaf = order[i];
+        const std::uint32_t count = symbolCounts[leaf];
+        if (previous >= count) {
+            counts[i] = previous = count;
+            continue;
+        }
+        // The leaf in front stays in front of position i once the others move up.
         std::uint32_t low = 0, high = i - 1;  // counts[high] < count: find the first such
         while (low < high) {
             const std::uint32_t middle = (low + high) / 2;
@@ -53,7 +62,6 @@ void SortByInsertion(std::uint16_t* order, std::uint32_t* counts) {
                 low = middle + 1;
             }
         }
-        const std::uint16_t leaf = order[i];
         std::memmove(order + low + 1, order + low, (i - low) * sizeof *order);
         std::memmove(counts + low + 1, counts + low, (i - low) * sizeof *counts);
         order[low] = leaf;
@@ -62,17 +70,19 @@ void SortByInsertion(std::uint16_t* order, std::uint32_t* counts) {
 }
 
 // Takes the leaves in the order of the previous build, with their current counts, and sorts
-// them by count, largest first, keeping equal counts in that order.
+// them by count, largest first, keeping equal counts in that order. Counts never fall, so
+// once the largest of the last build is past the counting limit, so is every later one.
 void SortLeaves(AdaptiveCodeTree& tree) {
     std::uint16_t* order = tree.LeafOrder + 1;
-    std::uint32_t* counts = tree.LeafCounts + 1;
+    std::uint32_t* counts = tree.LeafCounts + kLeafListStart;
+    if (counts[0] > kCountingSortLimit) return SortByInsertion(tree.Counts, order, counts);
     std::uint32_t largest = 0;
     for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
         const std::uint32_t count = tree.Counts[order[i]];
         counts[i] = count;
         if (count > largest) largest = count;
     }
-    if (largest > kCountingSortLimit) return SortByInsertion(order, counts);
+    if (largest > kCountingSortLimit) return SortByInsertion(tree.Counts, order, counts);
     std::uint16_t leaves[kSymbolCount];
     std::uint32_t leafCounts[kSymbolCount];
     std::memcpy(leaves, order, sizeof leaves);
@@ -90,8 +100,9 @@ void SortLeaves(AdaptiveCodeTree& tree) {
 // smallest leaf count; among nodes of that smallest count it is the newest one. No node of
 // that count is made once one of them has been taken, so a run of nodes with the smallest
 // count is fixed when it is first used and is then taken from its newest end.
-// Sentinels of the largest count stand in front of the leaves and behind the newest node,
-// so neither sequence needs a test for its end.
+// Sentinels of the largest count stand in front of the leaves (two, so that the last two
+// can be looked at together) and behind the newest node, so neither sequence needs a test
+// for its end.
 struct CombineQueues {
     const CodeNode* nodes;
     const std::uint16_t* leafEnd;  // the leaves in front of it are still in the list
@@ -122,16 +133,14 @@ struct CombineQueues {
 
 void CombineNodes(AdaptiveCodeTree& tree) {
     CodeNode* nodes = tree.Nodes;
-    tree.LeafCounts[0] = kSentinelCount;
-    CombineQueues queues{nodes, tree.LeafOrder + 1 + kSymbolCount, tree.LeafCounts + 1 + kSymbolCount,
+    CombineQueues queues{nodes, tree.LeafOrder + 1 + kSymbolCount, tree.LeafCounts + kLeafListStart + kSymbolCount,
                          kFirstInnerNode, kFirstInnerNode, kFirstInnerNode};
     for (std::uint32_t made = kFirstInnerNode; made < kNodeCount; ++made) {
         nodes[made].Count = kSentinelCount;
         std::uint32_t lastCount, beforeLastCount, last, beforeLast;
-        // Both of the smallest are leaves, as where many leaves share the smallest count. (A
-        // leaf's count is never the sentinel's; with one leaf left, the sentinel is before it.)
-        if (queues.runLow == queues.runHigh && queues.leafCountEnd[-1] != kSentinelCount &&
-            nodes[queues.nodeNext].Count > queues.leafCountEnd[-2]) {
+        // Both of the smallest are leaves, as where many leaves share the smallest count. (No
+        // count exceeds the sentinel's, so with fewer than two leaves left this is never so.)
+        if (queues.runLow == queues.runHigh && nodes[queues.nodeNext].Count > queues.leafCountEnd[-2]) {
             lastCount = queues.leafCountEnd[-1];
             beforeLastCount = queues.leafCountEnd[-2];
             last = queues.leafEnd[-1];

@@ -29,6 +29,9 @@ struct CodeNode {
     std::uint16_t Child[2];
 };
 
+// Where the leaves' counts start in AdaptiveCodeTree::LeafCounts.
+constexpr std::uint32_t kLeafListStart = 2;
+
 // All storage of one tree, fixed in size; zero-initialised storage is a valid start.
 struct AdaptiveCodeTree {
     // 1 + the number of times each symbol was decoded in this file entry. Unsigned, so that
@@ -38,8 +41,9 @@ struct AdaptiveCodeTree {
     // position k is the one with SortRank k, and the next build starts from this order.
     // Position 0 holds a sentinel, the list proper starts at 1.
     std::uint16_t LeafOrder[1 + kSymbolCount];
-    // The leaves' counts at the last build, in list order.
-    std::uint32_t LeafCounts[1 + kSymbolCount];
+    // The leaves' counts at the last build, in list order from kLeafListStart, behind two
+    // sentinels.
+    std::uint32_t LeafCounts[kLeafListStart + kSymbolCount];
     // The leaves' entries lead back to the leaf itself by either bit, so that filling the
     // table treats leaves and inner nodes alike. The extra entry keeps the combine's look at
     // the node after the newest one inside the array.
@@ -50,7 +54,7 @@ struct AdaptiveCodeTree {
 };
 
 // Counts back to 1 and the leaf order to symbol order, as at the start of every file entry;
-// also prepares the leaves' entries in Nodes.
+// also prepares the leaves' entries in Nodes and the sentinels in front of LeafCounts.
 void ResetTree(AdaptiveCodeTree& tree);
 
 // Builds the tree and its table from Counts and the previous leaf order, and keeps the

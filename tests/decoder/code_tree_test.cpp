@@ -247,9 +247,10 @@ TEST(RebuildPointTest, EveryQuarterThousandBelow2048ThenEveryThousand) {
     for (std::size_t i = 0; i + 1 < points.size(); ++i) EXPECT_EQ(NextRebuildPoint(points[i]), points[i + 1]);
 }
 
-// The first build of a file entry is made once and copied; a copy taken after the storage's
-// trees went through other builds is the very tree a fresh build from counts of 1 gives.
-TEST_F(CodeTreeTest, CopiedFirstBuildIsTheFreshOne) {
+// The first build of a file entry is made once and copied; a tree started after the
+// storage's trees went through other builds is the very tree a fresh build from counts of 1
+// gives, and so is its first rebuild when no count changed.
+TEST_F(CodeTreeTest, StartedTreeIsTheFreshFirstBuild) {
     auto storage = std::make_unique<DecoderStorage>();
     StartTrees(*storage);
     for (std::uint32_t s = 0; s < kSymbolCount; ++s) storage->SymbolTree.Counts[s] += s % 5;
@@ -257,8 +258,11 @@ TEST_F(CodeTreeTest, CopiedFirstBuildIsTheFreshOne) {
     StartTrees(*storage);
     ResetTree(*tree);
     RebuildTree(*tree);
-    for (const AdaptiveCodeTree* started : {&storage->SymbolTree, &storage->DistanceTree})
+    for (AdaptiveCodeTree* started : {&storage->SymbolTree, &storage->DistanceTree}) {
         EXPECT_EQ(std::memcmp(started, tree.get(), sizeof *tree), 0);
+        RebuildTree(*started);
+        EXPECT_EQ(std::memcmp(started, tree.get(), sizeof *tree), 0);
+    }
 }
 
 }  // namespace
