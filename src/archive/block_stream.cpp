@@ -11,6 +11,7 @@ std::int32_t BlockDataCount;
 std::int32_t StreamPosition;
 bool EndOfArchive;
 std::int32_t BytesLeft;
+Crc16Tables CheckTables;
 
 namespace {
 
@@ -30,7 +31,7 @@ void ReadBlock() {
         }
         KeyIndex = key;
     }
-    if (!BlockCheckMatches(BlockBuffer, static_cast<std::uint32_t>(count))) BrokenFileExit();
+    if (!BlockCheckMatches(CheckTables, BlockBuffer, static_cast<std::uint32_t>(count))) BrokenFileExit();
     BlockDataCount = count - 2;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "format/archive_format.hpp"
+#include "format/crc16.hpp"
 
 namespace quorvel {
 
@@ -17,6 +18,9 @@ extern std::int32_t StreamPosition;
 extern bool EndOfArchive;
 // Bytes of the file behind the last one read; the file ends where it reaches 0.
 extern std::int32_t BytesLeft;
+// The check's remainder tables, filled when the archive is opened (filling them takes less
+// room in the program than carrying them).
+extern Crc16Tables CheckTables;
 
 // Reads and checks the next block when the position within the block is 0, ends the
 // program on a damaged block or a request past the end, raises EndOfArchive.

@@ -94,6 +94,7 @@ void OpenArchive() {
     if (length < totalSize) RefuseLength(message::kSmaller);
     if (length > totalSize) RefuseLength(message::kLarger);
     StreamPosition = 0;
+    FillCrc16Tables(CheckTables);
     ShowComment();
     ReadHeaderString(RunCommand);
     ReadPasswordFields();

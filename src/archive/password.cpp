@@ -1,6 +1,7 @@
 // The password question: three tries, each answer tested by its Crc16 against the check
 // stored in the header. The accepted answer is the descrambling key.
 #include "archive/open_archive.hpp"
+#include "archive/block_stream.hpp"
 #include "format/crc16.hpp"
 #include "console/console.hpp"
 #include "console/messages.hpp"
@@ -21,7 +22,7 @@ void AskPassword() {
         SkipLine();
         const auto* answer = reinterpret_cast<const std::uint8_t*>(Password.CStr());
         // An empty answer cannot serve as a key, so it is never accepted.
-        if (Password.length != 0 && Crc16(answer, Password.length) == PasswordCheck) return;
+        if (Password.length != 0 && Crc16(CheckTables, answer, Password.length) == PasswordCheck) return;
     }
     EndProgram(1);
 }

@@ -17,64 +17,59 @@ constexpr std::uint32_t Crc16Update(std::uint32_t crcRegister, std::uint8_t byte
     return crcRegister;
 }
 
-// The register after one more byte, a whole byte at a time: the register's high byte,
-// shifted out, comes back as its remainder by the polynomial; the low byte and the new byte
-// move up unchanged. Gives the same register as Crc16Update.
-struct Crc16Table {
-    std::uint16_t remainders[256];
+// Remainder tables for the standard form, in which the register holds the check value of
+// the bytes so far (the augmented register after them and two zero bytes): afterZeros[k][b]
+// is the check value of byte b followed by k zero bytes. A byte b takes the register to
+// (crc << 8) ^ afterZeros[0][(crc >> 8) ^ b]; the check value being linear in the bytes, four
+// bytes at once take it to the sum of each byte's own check value after the ones behind it.
+struct Crc16Tables {
+    std::uint16_t afterZeros[4][256];
 };
 
-constexpr Crc16Table MakeCrc16Table() {
-    Crc16Table table{};
-    for (std::uint32_t i = 0; i < 256; ++i) table.remainders[i] = static_cast<std::uint16_t>(Crc16Update(i << 8, 0));
-    return table;
-}
-
-inline constexpr Crc16Table kCrc16Table = MakeCrc16Table();
-
-constexpr std::uint32_t Crc16UpdateByTable(std::uint32_t crcRegister, std::uint8_t byte) {
-    return kCrc16Table.remainders[crcRegister >> 8] ^ ((crcRegister & 0xFFu) << 8 | byte);
-}
-
-// Checking a whole block two bytes at a time. In the standard form the register holds the
-// check value of the bytes so far (the augmented register after them and two zero bytes):
-// a byte b takes it to (crc << 8) ^ remainder((crc >> 8) ^ b), and two bytes at once to
-// pair[(crc ^ b0 b1) >> 8] ^ remainder((crc ^ b0 b1) & 0xFF). It ends at 0 after a message
-// followed by its own check exactly when the augmented register does, since the polynomial's
-// constant term is 1.
-struct Crc16PairTable {
-    std::uint16_t pair[256];
-};
-
-constexpr Crc16PairTable MakeCrc16PairTable() {
-    Crc16PairTable table{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        const std::uint32_t once = kCrc16Table.remainders[i];
-        table.pair[i] = static_cast<std::uint16_t>(((once & 0xFFu) << 8) ^ kCrc16Table.remainders[once >> 8]);
+constexpr void FillCrc16Tables(Crc16Tables& tables) {
+    for (std::uint32_t b = 0; b < 256; ++b)
+        tables.afterZeros[0][b] = static_cast<std::uint16_t>(Crc16Update(b << 8, 0));
+    for (std::uint32_t k = 1; k < 4; ++k) {
+        for (std::uint32_t b = 0; b < 256; ++b) {
+            const std::uint32_t before = tables.afterZeros[k - 1][b];
+            tables.afterZeros[k][b] =
+                static_cast<std::uint16_t>(((before & 0xFFu) << 8) ^ tables.afterZeros[0][before >> 8]);
+        }
     }
-    return table;
 }
 
-inline constexpr Crc16PairTable kCrc16PairTable = MakeCrc16PairTable();
-
-// True when the bytes, a block's data followed by its two check bytes, are intact.
-constexpr bool BlockCheckMatches(const std::uint8_t* bytes, std::size_t n) {
-    std::uint32_t crc = 0;
-    std::size_t i = 0;
-    for (; i + 1 < n; i += 2) {
-        const std::uint32_t both = crc ^ (static_cast<std::uint32_t>(bytes[i]) << 8 | bytes[i + 1]);
-        crc = kCrc16PairTable.pair[both >> 8] ^ kCrc16Table.remainders[both & 0xFFu];
-    }
-    if (i < n) crc = ((crc << 8) & 0xFFFFu) ^ kCrc16Table.remainders[(crc >> 8) ^ bytes[i]];
-    return crc == 0;
+constexpr Crc16Tables MakeCrc16Tables() {
+    Crc16Tables tables{};
+    FillCrc16Tables(tables);
+    return tables;
 }
 
 // The check value of a message: the register after the message and two zero bytes.
-constexpr std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t n) {
-    std::uint32_t crcRegister = 0;
-    for (std::size_t i = 0; i < n; ++i) crcRegister = Crc16UpdateByTable(crcRegister, bytes[i]);
-    crcRegister = Crc16Update(crcRegister, 0);
-    return static_cast<std::uint16_t>(Crc16Update(crcRegister, 0));
+constexpr std::uint16_t Crc16(const Crc16Tables& tables, const std::uint8_t* bytes, std::size_t n) {
+    std::uint32_t crc = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const std::uint32_t front = crc ^ (static_cast<std::uint32_t>(bytes[i]) << 8 | bytes[i + 1]);
+        crc = tables.afterZeros[3][front >> 8] ^ tables.afterZeros[2][front & 0xFFu] ^
+              tables.afterZeros[1][bytes[i + 2]] ^ tables.afterZeros[0][bytes[i + 3]];
+    }
+    for (; i < n; ++i) crc = ((crc << 8) & 0xFFFFu) ^ tables.afterZeros[0][(crc >> 8) ^ bytes[i]];
+    return static_cast<std::uint16_t>(crc);
+}
+
+// True when the bytes, a block's data followed by its two check bytes, are intact: the check
+// value of a message followed by its own check is 0, as the polynomial's constant term is 1.
+constexpr bool BlockCheckMatches(const Crc16Tables& tables, const std::uint8_t* bytes, std::size_t n) {
+    return Crc16(tables, bytes, n) == 0;
+}
+
+// The tables for programs whose size does not matter; the Expander fills its own at run time.
+inline constexpr Crc16Tables kCrc16Tables = MakeCrc16Tables();
+
+constexpr std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t n) { return Crc16(kCrc16Tables, bytes, n); }
+
+constexpr bool BlockCheckMatches(const std::uint8_t* bytes, std::size_t n) {
+    return BlockCheckMatches(kCrc16Tables, bytes, n);
 }
 
 }  // namespace quorvel

@@ -57,6 +57,7 @@ protected:
         std::ofstream(path_, std::ios::binary)
             .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
         ASSERT_TRUE(OpenForReading(ArchiveFile, path_.c_str()));
+        FillCrc16Tables(CheckTables);  // as opening the archive does
         StreamPosition = 0;
         BytesLeft = static_cast<std::int32_t>(stream.size());
         BlockDataCount = 0;
