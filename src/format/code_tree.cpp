@@ -180,23 +180,15 @@ void SetDepths(AdaptiveCodeTree& tree) {
 
 // Builds the table one bit at a time: after step d, entry i (i < 2^d) tells where the d-bit
 // path i (first bit in bit 0) leads. Step d + 1 doubles the filled part: each entry gives way
-// to its two children, and a leaf, its own child by either bit, stays in both halves. The
-// first step is the root's two children; later ones go two entries at a time.
+// to its two children, and a leaf, its own child by either bit, stays in both halves.
 void FillTable(AdaptiveCodeTree& tree) {
-    const CodeNode* nodes = tree.Nodes;
     std::uint16_t* table = tree.Table;
-    table[0] = nodes[kRootNode].Child[0];
-    table[1] = nodes[kRootNode].Child[1];
-    for (std::uint32_t half = 2; half < kTableSize; half <<= 1) {
-        for (std::uint32_t i = 0; i < half; i += 2) {
-            const CodeNode& first = nodes[table[i]];
-            const CodeNode& second = nodes[table[i + 1]];
-            const std::uint16_t first0 = first.Child[0], first1 = first.Child[1];
-            const std::uint16_t second0 = second.Child[0], second1 = second.Child[1];
-            table[i] = first0;
-            table[i + 1] = second0;
-            table[i + half] = first1;
-            table[i + half + 1] = second1;
+    table[0] = static_cast<std::uint16_t>(kRootNode);
+    for (std::uint32_t half = 1; half < kTableSize; half <<= 1) {
+        for (std::uint32_t i = 0; i < half; ++i) {
+            const CodeNode& node = tree.Nodes[table[i]];
+            table[i] = node.Child[0];
+            table[i + half] = node.Child[1];
         }
     }
 }
