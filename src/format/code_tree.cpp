@@ -25,6 +25,7 @@ void SortByCounting(const std::uint16_t* leaves, const std::uint32_t* leafCounts
                     std::uint16_t* order, std::uint32_t* counts) {
     std::uint16_t next[kCountingSortLimit + 1];
     for (std::uint32_t c = 0; c <= largest; ++c) next[c] = 0;
+#pragma GCC unroll 4
     for (std::uint32_t i = 0; i < kSymbolCount; ++i) ++next[leafCounts[i]];
     // Each count's first place: after every leaf of a larger count.
     for (std::uint32_t c = largest, place = 0; c != ~0u; --c) {
@@ -32,6 +33,7 @@ void SortByCounting(const std::uint16_t* leaves, const std::uint32_t* leafCounts
         next[c] = static_cast<std::uint16_t>(place);
         place += leavesOfCount;
     }
+#pragma GCC unroll 4
     for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
         const std::uint32_t place = next[leafCounts[i]]++;
         order[place] = leaves[i];
@@ -77,6 +79,7 @@ void SortLeaves(AdaptiveCodeTree& tree) {
     std::uint32_t* counts = tree.LeafCounts + kLeafListStart;
     if (counts[0] > kCountingSortLimit) return SortByInsertion(tree.Counts, order, counts);
     std::uint32_t largest = 0;
+#pragma GCC unroll 4
     for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
         const std::uint32_t count = tree.Counts[order[i]];
         counts[i] = count;
@@ -185,6 +188,7 @@ void FillTable(AdaptiveCodeTree& tree) {
     std::uint16_t* table = tree.Table;
     table[0] = static_cast<std::uint16_t>(kRootNode);
     for (std::uint32_t half = 1; half < kTableSize; half <<= 1) {
+#pragma GCC unroll 4
         for (std::uint32_t i = 0; i < half; ++i) {
             const CodeNode& node = tree.Nodes[table[i]];
             table[i] = node.Child[0];
