@@ -56,7 +56,7 @@ inline void DropBits(BitReader& reader, std::uint32_t n) {
 // One bit; fetches a byte with NextByte only when none is buffered or lendable.
 template <DecoderHost Host>
 inline std::uint32_t TakeBit(BitReader& reader, Host& host) {
-    if (reader.BitsHeld == 0) {
+    if (reader.BitsHeld == 0) [[unlikely]] {
         RefillBits(reader, host);
         if (reader.BitsHeld == 0) {
             reader.BitBuffer = host.NextByte();
@@ -86,7 +86,8 @@ inline std::uint32_t TakeBitsOneByOne(BitReader& reader, Host& host, std::uint32
 // An n-bit number (n at most 16), least-significant bit first.
 template <DecoderHost Host>
 inline std::uint32_t TakeBits(BitReader& reader, Host& host, std::uint32_t n) {
-    if (!HaveBits(reader, host, n)) return TakeBitsOneByOne(reader, host, n);
+    if (!HaveBits(reader, host, n)) [[unlikely]]
+        return TakeBitsOneByOne(reader, host, n);
     std::uint32_t value = static_cast<std::uint32_t>(reader.BitBuffer) & ((1u << n) - 1);
     DropBits(reader, n);
     return value;

@@ -30,18 +30,17 @@ inline std::uint32_t RoomFor(SlidingWindow& window, Host& host, std::uint32_t in
 template <DecoderHost Host>
 void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining) {
     if (remaining <= 0) return;
-    SlidingWindow& window = storage.Window;
-    AdaptiveCodeTree& symbolTree = storage.SymbolTree;
-    AdaptiveCodeTree& distanceTree = storage.DistanceTree;
-    // A local, so that its state stays in registers across the stores into the window.
+    // A local, so that its state stays in registers across the stores into the window. The
+    // window and the trees are reached through `storage` itself, at fixed offsets, rather than
+    // through references of their own, which the compiler keeps as values of their own and
+    // then has too few registers for the bit reader.
     BitReader reader;
     StartBits(reader);
     StartTrees(storage);
 
-    std::uint8_t* const bytes = window.Bytes;
     // The write position as a window index, kept here while decoding; the window's base plus
     // the index is how far back a match may reach.
-    std::uint32_t index = static_cast<std::uint32_t>(window.WritePosition - window.WindowBase);
+    std::uint32_t index = static_cast<std::uint32_t>(storage.Window.WritePosition - storage.Window.WindowBase);
     std::uint32_t left = static_cast<std::uint32_t>(remaining);  // bytes still to produce
     std::uint32_t rebuildPoint = NextRebuildPoint(0);
     std::uint32_t untilRebuild = rebuildPoint;  // symbols to decode before the next build
@@ -50,45 +49,45 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     std::uint32_t newDistances = 0;
     do {
         if (untilRebuild == 0) {
-            RebuildTree(symbolTree);
-            if (newDistances != 0) RebuildTree(distanceTree);
+            RebuildTree(storage.SymbolTree);
+            if (newDistances != 0) RebuildTree(storage.DistanceTree);
             newDistances = 0;
             const std::uint32_t next = NextRebuildPoint(rebuildPoint);
             untilRebuild = next - rebuildPoint;
             rebuildPoint = next;
         }
         --untilRebuild;
-        std::uint32_t symbol = DecodeSymbol(symbolTree, reader, host);
-        CountSymbol(symbolTree, symbol);
+        std::uint32_t symbol = DecodeSymbol(storage.SymbolTree, reader, host);
+        CountSymbol(storage.SymbolTree, symbol);
         if (symbol < kFirstMatchSymbol) {
-            index = RoomFor(window, host, index);
-            bytes[index++] = static_cast<std::uint8_t>(symbol);
+            index = RoomFor(storage.Window, host, index);
+            storage.Window.Bytes[index++] = static_cast<std::uint8_t>(symbol);
             --left;
             continue;
         }
         std::uint32_t matchLength = symbol - kMatchSymbolBias;
         if (symbol == kLongMatchSymbol) matchLength += TakeBits(reader, host, kLongMatchBits);
-        std::uint32_t distanceSymbol = DecodeSymbol(distanceTree, reader, host);
-        CountSymbol(distanceTree, distanceSymbol);
+        std::uint32_t distanceSymbol = DecodeSymbol(storage.DistanceTree, reader, host);
+        CountSymbol(storage.DistanceTree, distanceSymbol);
         ++newDistances;
         std::uint32_t matchDistance =
             (distanceSymbol << kDistanceLowBits) + TakeBits(reader, host, kDistanceLowBits) + 1;
-        const auto reach = static_cast<std::uint32_t>(window.WindowBase) + index;
+        const auto reach = static_cast<std::uint32_t>(storage.Window.WindowBase) + index;
         if (matchDistance > reach || matchLength > left) host.Broken();
         left -= matchLength;
         // Copied in pieces that end at the slide point, so no byte pays for the check.
         do {
-            index = RoomFor(window, host, index);
+            index = RoomFor(storage.Window, host, index);
             std::uint32_t piece = kWindowSize - index;
             if (piece > matchLength) piece = matchLength;
-            CopyMatch(bytes + index, matchDistance, piece);
+            CopyMatch(storage.Window.Bytes + index, matchDistance, piece);
             index += piece;
             matchLength -= piece;
         } while (matchLength != 0);
     } while (left != 0);
 
-    window.WritePosition = window.WindowBase + static_cast<std::int32_t>(index);
-    CaptureHistory(window, index);
+    storage.Window.WritePosition = storage.Window.WindowBase + static_cast<std::int32_t>(index);
+    CaptureHistory(storage.Window, index);
     EndBits(reader, host);
 }
 

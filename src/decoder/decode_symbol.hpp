@@ -12,9 +12,9 @@ namespace quorvel {
 template <DecoderHost Host>
 inline std::uint32_t DecodeSymbol(const AdaptiveCodeTree& tree, BitReader& reader, Host& host) {
     std::uint32_t node = kRootNode;
-    if (HaveBits(reader, host, kTableBits)) {
+    if (HaveBits(reader, host, kTableBits)) [[likely]] {
         std::uint32_t entry = tree.Table[reader.BitBuffer & (kTableSize - 1)];
-        if (entry < kFirstInnerNode) {
+        if (entry < kFirstInnerNode) [[likely]] {
             DropBits(reader, tree.Depth[entry]);
             return entry;
         }
