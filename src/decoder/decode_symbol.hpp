@@ -13,9 +13,12 @@ template <DecoderHost Host>
 inline std::uint32_t DecodeSymbol(const AdaptiveCodeTree& tree, BitReader& reader, Host& host) {
     std::uint32_t node = kRootNode;
     if (HaveBits(reader, host, kTableBits)) [[likely]] {
-        std::uint32_t entry = tree.Table[reader.BitBuffer & (kTableSize - 1)];
+        // The code's length is looked up by the same bits, not by the entry, so that both
+        // loads start at once.
+        const std::uint32_t index = reader.BitBuffer & (kTableSize - 1);
+        std::uint32_t entry = tree.Table[index];
         if (entry < kFirstInnerNode) [[likely]] {
-            DropBits(reader, tree.Depth[entry]);
+            DropBits(reader, tree.CodeLength[index]);
             return entry;
         }
         DropBits(reader, kTableBits);

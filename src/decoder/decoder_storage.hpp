@@ -22,13 +22,13 @@ struct DecoderStorage {
 };
 
 // Readies a tree for a new file entry as the first build leaves it. Only what decoding reads
-// (the inner nodes, depths and table) is copied; the counts and the leaf order, which the
+// (the inner nodes and the table) is copied; the counts and the leaf order, which the
 // next build reads, are reset, which is cheaper than copying them.
 inline void StartTree(AdaptiveCodeTree& tree, const AdaptiveCodeTree& first) {
     ResetTree(tree);
     std::memcpy(tree.Nodes + kFirstInnerNode, first.Nodes + kFirstInnerNode,
                 sizeof tree.Nodes - kFirstInnerNode * sizeof *tree.Nodes);
-    std::memcpy(tree.Depth, first.Depth, sizeof tree.Depth);
+    std::memcpy(tree.CodeLength, first.CodeLength, sizeof tree.CodeLength);
     std::memcpy(tree.Table, first.Table, sizeof tree.Table);
 }
 

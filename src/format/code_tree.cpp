@@ -160,39 +160,27 @@ void CombineNodes(AdaptiveCodeTree& tree) {
     }
 }
 
-// Depths from the root down: every node is made after its children, so going down from the
-// newest node reaches each one after its parent. Two nodes a step: the root is even and the
-// first inner node is even, so the pairs end exactly at kFirstInnerNode + 1 and one node is
-// left over.
-void SetDepths(AdaptiveCodeTree& tree) {
-    const CodeNode* nodes = tree.Nodes;
-    std::uint8_t* depth = tree.Depth;
-    depth[kRootNode] = 0;
-    for (std::uint32_t node = kRootNode; node > kFirstInnerNode; node -= 2) {
-        const std::uint8_t below = static_cast<std::uint8_t>(depth[node] + 1);
-        depth[nodes[node].Child[0]] = below;
-        depth[nodes[node].Child[1]] = below;
-        const std::uint8_t belowNext = static_cast<std::uint8_t>(depth[node - 1] + 1);
-        depth[nodes[node - 1].Child[0]] = belowNext;
-        depth[nodes[node - 1].Child[1]] = belowNext;
-    }
-    const std::uint8_t below = static_cast<std::uint8_t>(depth[kFirstInnerNode] + 1);
-    depth[nodes[kFirstInnerNode].Child[0]] = below;
-    depth[nodes[kFirstInnerNode].Child[1]] = below;
-}
-
 // Builds the table one bit at a time: after step d, entry i (i < 2^d) tells where the d-bit
-// path i (first bit in bit 0) leads. Step d + 1 doubles the filled part: each entry gives way
-// to its two children, and a leaf, its own child by either bit, stays in both halves.
+// path i (first bit in bit 0) leads, and for a leaf how long its code is. Step d + 1 doubles
+// the filled part: each entry gives way to its two children, one bit longer, and a leaf, its
+// own child by either bit, stays in both halves with its length. An inner node's number has
+// bit 9 set and a leaf's has not, so that bit is what the length grows by.
 void FillTable(AdaptiveCodeTree& tree) {
+    static_assert(kFirstInnerNode == 1u << 9 && kNodeCount <= 1u << 10);
     std::uint16_t* table = tree.Table;
+    std::uint8_t* lengths = tree.CodeLength;
     table[0] = static_cast<std::uint16_t>(kRootNode);
+    lengths[0] = 0;
     for (std::uint32_t half = 1; half < kTableSize; half <<= 1) {
 #pragma GCC unroll 4
         for (std::uint32_t i = 0; i < half; ++i) {
-            const CodeNode& node = tree.Nodes[table[i]];
+            const std::uint32_t entry = table[i];
+            const CodeNode& node = tree.Nodes[entry];
+            const auto length = static_cast<std::uint8_t>(lengths[i] + (entry >> 9));
             table[i] = node.Child[0];
             table[i + half] = node.Child[1];
+            lengths[i] = length;
+            lengths[i + half] = length;
         }
     }
 }
@@ -206,7 +194,6 @@ void RebuildNodes(AdaptiveCodeTree& tree) {
 
 void RebuildTree(AdaptiveCodeTree& tree) {
     RebuildNodes(tree);
-    SetDepths(tree);
     FillTable(tree);
 }
 

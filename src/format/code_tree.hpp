@@ -48,9 +48,9 @@ struct AdaptiveCodeTree {
     // table treats leaves and inner nodes alike. The extra entry keeps the combine's look at
     // the node after the newest one inside the array.
     CodeNode Nodes[kNodeCount + 1];
-    // Each node's depth: the length of a leaf's code.
-    std::uint8_t Depth[kNodeCount];
     std::uint16_t Table[kTableSize];
+    // The length of the code of the leaf each table entry names (unused for inner nodes).
+    std::uint8_t CodeLength[kTableSize];
 };
 
 // Counts back to 1 and the leaf order to symbol order, as at the start of every file entry;
@@ -60,7 +60,7 @@ void ResetTree(AdaptiveCodeTree& tree);
 // Builds the tree and its table from Counts and the previous leaf order, and keeps the
 // new order for the next build.
 void RebuildTree(AdaptiveCodeTree& tree);
-// The same build without Depth and Table, which only decoding reads: the nodes come out
+// The same build without Table and CodeLength, which only decoding reads: the nodes come out
 // exactly as RebuildTree makes them.
 void RebuildNodes(AdaptiveCodeTree& tree);
 
