@@ -12,6 +12,10 @@ constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
 // Handed over and not yet written at most, in bytes and in files; the reader waits beyond.
 constexpr std::uint64_t kMaxBytesQueued = std::uint64_t{8} << 20;
 constexpr std::size_t kMaxFilesQueued = 64;
+// Whole files handed over before the thread is woken for them. Waking it costs the reading
+// thread more than a small file costs the writer, so small files go over in batches; a
+// piece of a large file, and any wait for the thread, wake it at once.
+constexpr std::size_t kFilesPerWakeUp = 16;
 
 }  // namespace
 
@@ -44,7 +48,7 @@ void FileWriter::Begin(Order order) {
     auto file = std::make_unique<File>();
     file->order = std::move(order);
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return unfinished_ < kMaxFilesQueued; });
+    WaitForWriter(lock, [this] { return unfinished_ < kMaxFilesQueued; });
     files_.push_back(std::move(file));
     ++unfinished_;
 }
@@ -62,7 +66,7 @@ void FileWriter::Write(std::span<const std::uint8_t> bytes) {
 void FileWriter::HandOver(bool last) {
     std::unique_lock lock(mutex_);
     if (!filling_.empty()) {
-        changed_.wait(lock, [this] { return bytesQueued_ < kMaxBytesQueued; });
+        WaitForWriter(lock, [this] { return bytesQueued_ < kMaxBytesQueued; });
         bytesQueued_ += filling_.size();
         files_.back()->pieces.push_back(std::move(filling_));
         filling_ = {};
@@ -72,8 +76,17 @@ void FileWriter::HandOver(bool last) {
         }
     }
     files_.back()->ended = last;
+    const bool wake = !last || files_.size() - started_ >= kFilesPerWakeUp;
     lock.unlock();
+    if (wake) changed_.notify_all();
+}
+
+// The thread may be asleep with files it was not woken for, so it is woken before any wait.
+template <class Ready>
+void FileWriter::WaitForWriter(std::unique_lock<std::mutex>& lock, Ready ready) {
+    if (ready()) return;
     changed_.notify_all();
+    changed_.wait(lock, ready);
 }
 
 void FileWriter::Recycle(std::vector<std::uint8_t> piece) {
@@ -96,7 +109,7 @@ void FileWriter::Drop() {
 std::optional<FileWriter::Outcome> FileWriter::TakeOutcome(bool wait) {
     std::unique_lock lock(mutex_);
     if (files_.empty() || (!wait && !files_.front()->finished)) return std::nullopt;
-    changed_.wait(lock, [this] { return files_.front()->finished; });
+    WaitForWriter(lock, [this] { return files_.front()->finished; });
     Outcome outcome = std::move(files_.front()->outcome);
     files_.pop_front();
     --started_;

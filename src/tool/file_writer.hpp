@@ -68,6 +68,9 @@ private:
 
     // Passes the bytes filled so far to the thread; `last`: they end the file.
     void HandOver(bool last);
+    // Waits on the reading side until `ready()`, with the lock held.
+    template <class Ready>
+    void WaitForWriter(std::unique_lock<std::mutex>& lock, Ready ready);
     // Keeps a written piece's buffer for a later piece.
     void Recycle(std::vector<std::uint8_t> piece);
     void Run();
