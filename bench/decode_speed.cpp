@@ -101,6 +101,9 @@ int main(int argc, char** argv) {
             effort = std::atoi(argv[++i]);
         } else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (argv[i][0] == '-' || !std::filesystem::is_regular_file(argv[i])) {
+            std::fprintf(stderr, "usage: decode_speed [--effort N] [--runs N] [file...]\n");
+            return 2;
         } else {
             Bytes file = ReadFile(argv[i], SIZE_MAX);
             input.insert(input.end(), file.begin(), file.end());
