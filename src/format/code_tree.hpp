@@ -39,8 +39,7 @@ struct AdaptiveCodeTree {
     std::uint32_t Counts[kSymbolCount];
     // The sorted leaf list of the last build, in symbol order after ResetTree: the leaf at
     // position k is the one with SortRank k, and the next build starts from this order.
-    // Position 0 holds a sentinel, the list proper starts at 1.
-    std::uint16_t LeafOrder[1 + kSymbolCount];
+    std::uint16_t LeafOrder[kSymbolCount];
     // The leaves' counts at the last build, in list order from kLeafListStart, behind two
     // sentinels.
     std::uint32_t LeafCounts[kLeafListStart + kSymbolCount];

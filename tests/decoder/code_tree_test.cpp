@@ -22,7 +22,7 @@ using testing::PackBits;
 
 // Position of the symbol's leaf in the sorted leaf list of the last build.
 std::uint32_t SortRank(const AdaptiveCodeTree& tree, std::uint32_t symbol) {
-    const std::uint16_t* order = tree.LeafOrder + 1;
+    const std::uint16_t* order = tree.LeafOrder;
     return static_cast<std::uint32_t>(std::find(order, order + kSymbolCount, symbol) - order);
 }
 
