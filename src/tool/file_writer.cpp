@@ -43,7 +43,7 @@ FileWriter::~FileWriter() {
     interruptsLeftToWriter_.reset();
 }
 
-// The thread is not woken here but when bytes follow, so that a small file costs one wake-up.
+// The thread is not woken here: HandOver decides when, once the file's bytes are given.
 void FileWriter::Begin(Order order) {
     auto file = std::make_unique<File>();
     file->order = std::move(order);
