@@ -2,7 +2,8 @@
 // written or skipped.
 // The input's first 8 bytes choose the set-up, the rest is compressed data. Decoding must
 // end in a result of exactly the requested size, in BrokenDataError or in DataEndError,
-// and never touch memory outside its storage (the sanitizers watch that).
+// and never touch memory outside its storage (the sanitizers watch that); the fast loop and
+// the careful loop alone must end the same way with the same output.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,45 @@ std::vector<Bytes> SeedInputs() {
 
 }  // namespace quorvel::fuzz
 
+namespace {
+
+// What one decoding gave: how it ended, the output and how many input bytes it took. Where
+// decoding fails, the position is not part of the result: the Expander stops there.
+struct Outcome {
+    int ending;  // 0: done, 1: broken, 2: data ended
+    quorvel::fuzz::Bytes output;
+    std::size_t position;
+    bool operator==(const Outcome& other) const {
+        return ending == other.ending && output == other.output && (ending != 0 || position == other.position);
+    }
+};
+
+template <typename Host>
+Outcome Decode(quorvel::DecoderStorage& storage, std::span<const std::uint8_t> setup, std::span<const std::uint8_t> data,
+               const std::uint8_t* preset, std::size_t presetLength, std::int32_t remaining, std::int32_t sharedPrefix) {
+    const std::size_t bufferSize = setup[7] == 0 ? SIZE_MAX : setup[7];
+    quorvel::SlidingWindow& window = storage.Window;
+    std::memcpy(window.Bytes, preset, presetLength);
+    quorvel::StartWindow(window, static_cast<std::int32_t>(presetLength), sharedPrefix,
+                         &storage.History.Slots[setup[6]], setup[7] & 1);
+    Host host(data, bufferSize);
+    int ending = 0;
+    try {
+        quorvel::DecodeFileData(storage, host, remaining);
+        quorvel::FlushWindow(window, host);
+        std::size_t expected = window.SkipOutput ? 0 : static_cast<std::size_t>(remaining);
+        if (host.Output().size() != expected || host.Position() > data.size()) std::abort();
+    } catch (const quorvel::BrokenDataError&) {
+        ending = 1;
+    } catch (const quorvel::DataEndError&) {
+        ending = 2;
+    }
+    return {ending, host.Output(), host.Position()};
+}
+
+}  // namespace
+
+// The fast loop (MemoryHost) and the careful loop alone (CarefulMemoryHost) must end alike.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static std::unique_ptr<quorvel::DecoderStorage> storage = quorvel::MakeDecoderStorage();
     static std::uint8_t preset[quorvel::kMaxDistance];
@@ -50,21 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t presetLength = (data[0] | data[1] << 8) % (quorvel::kMaxDistance + 1);
     std::int32_t remaining = static_cast<std::int32_t>(data[2] | data[3] << 8 | (data[4] & 0x0F) << 16);
     std::int32_t sharedPrefix = (data[5] | (data[6] & 0x3F) << 8) % (quorvel::kSlotSize + 1);
-    std::size_t bufferSize = data[7] == 0 ? SIZE_MAX : data[7];
     for (std::size_t i = 0; i < presetLength; ++i) preset[i] = static_cast<std::uint8_t>(i * 131 + data[0]);
-
-    quorvel::SlidingWindow& window = storage->Window;
-    std::memcpy(window.Bytes, preset, presetLength);
-    quorvel::StartWindow(window, static_cast<std::int32_t>(presetLength), sharedPrefix,
-                         &storage->History.Slots[data[6]], data[7] & 1);
-    quorvel::MemoryHost host(std::span(data + 8, size - 8), bufferSize);
-    try {
-        quorvel::DecodeFileData(*storage, host, remaining);
-        quorvel::FlushWindow(window, host);
-        std::size_t expected = window.SkipOutput ? 0 : static_cast<std::size_t>(remaining);
-        if (host.Output().size() != expected || host.Position() > size - 8) std::abort();
-    } catch (const quorvel::BrokenDataError&) {
-    } catch (const quorvel::DataEndError&) {
-    }
+    const std::span<const std::uint8_t> setup(data, 8), compressed(data + 8, size - 8);
+    const Outcome fast = Decode<quorvel::MemoryHost>(*storage, setup, compressed, preset, presetLength, remaining, sharedPrefix);
+    const Outcome careful =
+        Decode<quorvel::CarefulMemoryHost>(*storage, setup, compressed, preset, presetLength, remaining, sharedPrefix);
+    if (!(fast == careful)) std::abort();
     return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "decoder/bit_reader.hpp"
 #include "format/code_tree.hpp"
@@ -14,12 +15,116 @@
 
 namespace quorvel {
 
+// A host that sets kCompactDecoder is decoded by the careful loop alone, which is smaller; the
+// others also get the fast loop, which decodes whole items from lent bytes.
+template <typename Host>
+constexpr bool kUsesFastLoop = !requires { requires Host::kCompactDecoder; } && sizeof(BitWord) == 8;
+
 // Slides the window when a byte arrives for a full one; returns the index to store it at.
 template <DecoderHost Host>
 inline std::uint32_t RoomFor(SlidingWindow& window, Host& host, std::uint32_t index) {
     if (index < kWindowSize) return index;
     SlideWindow(window, host);
     return index - kSlideSize;
+}
+
+// Copies a match in pieces that end at the slide point, so no byte pays for the check;
+// returns the index behind it.
+template <DecoderHost Host>
+inline std::uint32_t CopyMatchInWindow(SlidingWindow& window, Host& host, std::uint32_t index,
+                                       std::uint32_t distance, std::uint32_t length) {
+    do {
+        index = RoomFor(window, host, index);
+        std::uint32_t piece = kWindowSize - index;
+        if (piece > length) piece = length;
+        CopyMatch(window.Bytes + index, distance, piece);
+        index += piece;
+        length -= piece;
+    } while (length != 0);
+    return index;
+}
+
+// Where decoding stands between items.
+struct DecodeProgress {
+    std::uint32_t index;         // the write position as a window index
+    std::uint32_t left;          // bytes still to produce
+    std::uint32_t untilRebuild;  // items to decode before the next build
+    std::uint32_t newDistances;  // distance symbols counted since the distance tree was built
+};
+
+// The fast loop: decodes items straight from the bytes the host lends, for as long as a word
+// of them is left, refilling the bit buffer a word at a time without checks. A refill leaves
+// at least 56 bits, enough for the longest item whose codes are both found in the tables. An
+// item with a longer code is left untouched to the careful loop, as are the items near the end
+// of what is lent. The loop also stops at a rebuild point and where the data ends.
+template <DecoderHost Host>
+inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& reader, DecodeProgress& progress) {
+    static_assert(!kUsesFastLoop<Host> || kBitWordBits - 8 >= kTableBits + kLongMatchBits + kTableBits + kDistanceLowBits);
+    const std::uint8_t* start;
+    const std::uint32_t lent = host.Contiguous(start);
+    if (lent < sizeof(BitWord) || reader.BitsHeld >= kBitWordBits) return;
+    const std::uint8_t* next = start;
+    const std::uint8_t* const lastWord = start + lent - sizeof(BitWord);
+    // Bits from `held` upwards are the next bits of the input or zero, so refilling again
+    // ORs in what is already there.
+    BitWord buffer = reader.BitBuffer;
+    std::uint32_t held = reader.BitsHeld;
+    std::uint32_t index = progress.index;
+    std::uint32_t left = progress.left;
+    std::uint32_t untilRebuild = progress.untilRebuild;
+    std::uint32_t newDistances = progress.newDistances;
+    while (next <= lastWord) {
+        BitWord word;
+        std::memcpy(&word, next, sizeof word);  // little-endian: first byte lowest
+        buffer |= word << held;
+        next += (kBitWordBits - 1 - held) >> 3;
+        held |= kBitWordBits - 8;
+
+        const std::uint32_t symbolIndex = buffer & (kTableSize - 1);
+        const std::uint32_t symbol = storage.SymbolTree.Table[symbolIndex];
+        if (symbol >= kFirstInnerNode) break;
+        std::uint32_t used = storage.SymbolTree.CodeLength[symbolIndex];
+        if (symbol < kFirstMatchSymbol) {
+            buffer >>= used;
+            held -= used;
+            CountSymbol(storage.SymbolTree, symbol);
+            index = RoomFor(storage.Window, host, index);
+            storage.Window.Bytes[index++] = static_cast<std::uint8_t>(symbol);
+            --left;
+        } else {
+            std::uint32_t length = symbol - kMatchSymbolBias;
+            if (symbol == kLongMatchSymbol) {
+                length += static_cast<std::uint32_t>(buffer >> used) & ((1u << kLongMatchBits) - 1);
+                used += kLongMatchBits;
+            }
+            const std::uint32_t distanceIndex = static_cast<std::uint32_t>(buffer >> used) & (kTableSize - 1);
+            const std::uint32_t distanceSymbol = storage.DistanceTree.Table[distanceIndex];
+            if (distanceSymbol >= kFirstInnerNode) break;
+            used += storage.DistanceTree.CodeLength[distanceIndex];
+            const std::uint32_t distance = (distanceSymbol << kDistanceLowBits) +
+                                           (static_cast<std::uint32_t>(buffer >> used) & ((1u << kDistanceLowBits) - 1)) + 1;
+            used += kDistanceLowBits;
+            buffer >>= used;
+            held -= used;
+            CountSymbol(storage.SymbolTree, symbol);
+            CountSymbol(storage.DistanceTree, distanceSymbol);
+            ++newDistances;
+            const auto reach = static_cast<std::uint32_t>(storage.Window.WindowBase) + index;
+            if (distance > reach || length > left) host.Broken();
+            left -= length;
+            if (index + length <= kWindowSize) [[likely]] {
+                CopyMatch(storage.Window.Bytes + index, distance, length);
+                index += length;
+            } else {
+                index = CopyMatchInWindow(storage.Window, host, index, distance, length);
+            }
+        }
+        if (--untilRebuild == 0 || left == 0) break;
+    }
+    reader.BitBuffer = buffer & ((BitWord(1) << held) - 1);
+    reader.BitsHeld = held;
+    host.Consume(static_cast<std::uint32_t>(next - start));
+    progress = {index, left, untilRebuild, newDistances};
 }
 
 // Produces `remaining` bytes (none when 0 or less) into the window started for this entry,
@@ -38,56 +143,50 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     StartBits(reader);
     StartTrees(storage);
 
-    // The write position as a window index, kept here while decoding; the window's base plus
-    // the index is how far back a match may reach.
-    std::uint32_t index = static_cast<std::uint32_t>(storage.Window.WritePosition - storage.Window.WindowBase);
-    std::uint32_t left = static_cast<std::uint32_t>(remaining);  // bytes still to produce
-    std::uint32_t rebuildPoint = NextRebuildPoint(0);
-    std::uint32_t untilRebuild = rebuildPoint;  // symbols to decode before the next build
-    // Distance symbols counted since the distance tree was last built. With unchanged counts
-    // a build starts from an order that is already sorted and gives the same tree again.
-    std::uint32_t newDistances = 0;
+    DecodeProgress progress{static_cast<std::uint32_t>(storage.Window.WritePosition - storage.Window.WindowBase),
+                            static_cast<std::uint32_t>(remaining), NextRebuildPoint(0), 0};
+    std::uint32_t rebuildPoint = progress.untilRebuild;
     do {
-        if (untilRebuild == 0) {
+        if (progress.untilRebuild == 0) {
             RebuildTree(storage.SymbolTree);
-            if (newDistances != 0) RebuildTree(storage.DistanceTree);
-            newDistances = 0;
+            // With unchanged counts a build starts from an order that is already sorted and
+            // gives the same tree again.
+            if (progress.newDistances != 0) RebuildTree(storage.DistanceTree);
+            progress.newDistances = 0;
             const std::uint32_t next = NextRebuildPoint(rebuildPoint);
-            untilRebuild = next - rebuildPoint;
+            progress.untilRebuild = next - rebuildPoint;
             rebuildPoint = next;
         }
-        --untilRebuild;
+        if constexpr (kUsesFastLoop<Host>) {
+            DecodeLentItems(storage, host, reader, progress);
+            if (progress.untilRebuild == 0 || progress.left == 0) continue;
+        }
+        // The careful loop's item: every bit is checked for, and a byte past what the host
+        // lends is fetched only when its first bit is needed.
+        --progress.untilRebuild;
         std::uint32_t symbol = DecodeSymbol(storage.SymbolTree, reader, host);
         CountSymbol(storage.SymbolTree, symbol);
         if (symbol < kFirstMatchSymbol) {
-            index = RoomFor(storage.Window, host, index);
-            storage.Window.Bytes[index++] = static_cast<std::uint8_t>(symbol);
-            --left;
+            progress.index = RoomFor(storage.Window, host, progress.index);
+            storage.Window.Bytes[progress.index++] = static_cast<std::uint8_t>(symbol);
+            --progress.left;
             continue;
         }
         std::uint32_t matchLength = symbol - kMatchSymbolBias;
         if (symbol == kLongMatchSymbol) matchLength += TakeBits(reader, host, kLongMatchBits);
         std::uint32_t distanceSymbol = DecodeSymbol(storage.DistanceTree, reader, host);
         CountSymbol(storage.DistanceTree, distanceSymbol);
-        ++newDistances;
+        ++progress.newDistances;
         std::uint32_t matchDistance =
             (distanceSymbol << kDistanceLowBits) + TakeBits(reader, host, kDistanceLowBits) + 1;
-        const auto reach = static_cast<std::uint32_t>(storage.Window.WindowBase) + index;
-        if (matchDistance > reach || matchLength > left) host.Broken();
-        left -= matchLength;
-        // Copied in pieces that end at the slide point, so no byte pays for the check.
-        do {
-            index = RoomFor(storage.Window, host, index);
-            std::uint32_t piece = kWindowSize - index;
-            if (piece > matchLength) piece = matchLength;
-            CopyMatch(storage.Window.Bytes + index, matchDistance, piece);
-            index += piece;
-            matchLength -= piece;
-        } while (matchLength != 0);
-    } while (left != 0);
+        const auto reach = static_cast<std::uint32_t>(storage.Window.WindowBase) + progress.index;
+        if (matchDistance > reach || matchLength > progress.left) host.Broken();
+        progress.left -= matchLength;
+        progress.index = CopyMatchInWindow(storage.Window, host, progress.index, matchDistance, matchLength);
+    } while (progress.left != 0);
 
-    storage.Window.WritePosition = storage.Window.WindowBase + static_cast<std::int32_t>(index);
-    CaptureHistory(storage.Window, index);
+    storage.Window.WritePosition = storage.Window.WindowBase + static_cast<std::int32_t>(progress.index);
+    CaptureHistory(storage.Window, progress.index);
     EndBits(reader, host);
 }
 

@@ -10,6 +10,9 @@
 namespace quorvel {
 
 struct ArchiveHost {
+    // The Expander has no room for the decoder's fast loop.
+    static constexpr bool kCompactDecoder = true;
+
     std::uint8_t NextByte() { return ArchiveByteReader(); }
 
     // The bytes of the current block behind the stream position, except its last one, whose

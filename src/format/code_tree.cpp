@@ -43,10 +43,14 @@ void SortByCounting(const std::uint16_t* leaves, const std::uint32_t* leafCounts
     }
 }
 
+// Farthest a leaf is moved forward a place at a time; farther moves search and move in blocks.
+constexpr std::uint32_t kShortMove = 8;
+
 // Stable insertion in place, fetching each leaf's count as it goes: a leaf that belongs
-// further forward goes behind the last leaf of equal or larger count, found by a binary
-// search, and the leaves it passes move up in one block. Later builds change counts little,
-// so few leaves move, and not far.
+// further forward goes behind the last leaf of equal or larger count. Later builds change
+// counts little, so few leaves move, and most of them a place or two: those step forward one
+// place at a time, the rare long moves find their place by a binary search and move the
+// leaves they pass up in one block.
 void SortByInsertion(const std::uint32_t* symbolCounts, std::uint16_t* order, std::uint32_t* counts) {
     std::uint32_t previous = kSentinelCount;  // the count now in front of position i
     for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
@@ -56,20 +60,35 @@ void SortByInsertion(const std::uint32_t* symbolCounts, std::uint16_t* order, st
             counts[i] = previous = count;
             continue;
         }
-        // The leaf in front stays in front of position i once the others move up.
-        std::uint32_t low = 0, high = i - 1;  // counts[high] < count: find the first such
-        while (low < high) {
-            const std::uint32_t middle = (low + high) / 2;
-            if (counts[middle] < count) {
-                high = middle;
-            } else {
-                low = middle + 1;
+        // The leaf in front moves up to position i, so `previous` stays what it is.
+        std::uint32_t place = i;
+        if (i < kShortMove || counts[i - kShortMove] >= count) {
+            // The sentinels in front of the list end the walk.
+            std::uint16_t* leafAt = order + i;
+            std::uint32_t* countAt = counts + i;
+            do {
+                *leafAt = leafAt[-1];
+                *countAt = countAt[-1];
+                --leafAt;
+                --countAt;
+            } while (countAt[-1] < count);
+            place = static_cast<std::uint32_t>(countAt - counts);
+        } else {
+            std::uint32_t low = 0, high = i - kShortMove;  // counts[high] < count: find the first such
+            while (low < high) {
+                const std::uint32_t middle = (low + high) / 2;
+                if (counts[middle] < count) {
+                    high = middle;
+                } else {
+                    low = middle + 1;
+                }
             }
+            std::memmove(order + low + 1, order + low, (i - low) * sizeof *order);
+            std::memmove(counts + low + 1, counts + low, (i - low) * sizeof *counts);
+            place = low;
         }
-        std::memmove(order + low + 1, order + low, (i - low) * sizeof *order);
-        std::memmove(counts + low + 1, counts + low, (i - low) * sizeof *counts);
-        order[low] = leaf;
-        counts[low] = count;
+        order[place] = leaf;
+        counts[place] = count;
     }
 }
 

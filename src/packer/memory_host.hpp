@@ -51,4 +51,11 @@ private:
     std::vector<std::uint32_t> pieceSizes_;
 };
 
+// The same host for the decoder's careful loop alone, as the Expander decodes; for checking
+// that both loops decode alike.
+struct CarefulMemoryHost : MemoryHost {
+    using MemoryHost::MemoryHost;
+    static constexpr bool kCompactDecoder = true;
+};
+
 }  // namespace quorvel

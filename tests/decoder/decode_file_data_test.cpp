@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,42 @@ TEST_F(DecodeFileDataTest, EndsAtTheDataEndWhereverTheHostsBuffersEnd) {
             ASSERT_EQ(host.Output(), text) << bufferSize << " " << skip;
             ASSERT_EQ(host.Position(), skip + data.size()) << bufferSize << " " << skip;
             ASSERT_EQ(host.NextByte(), 0xC3);
+        }
+    }
+}
+
+// The fast loop decodes whole items from lent bytes and leaves the rest to the careful loop.
+// Both must take the same bits and give the same bytes, in the same pieces: on skewed text
+// (long codes that leave the fast loop), random bytes, runs and long matches across the
+// window's slide point, at the lowest and highest effort, in buffers large and small.
+TEST_F(DecodeFileDataTest, FastAndCarefulLoopsDecodeAlike) {
+    std::mt19937 random(7);
+    Bytes text;
+    for (int i = 0; text.size() < 60000; ++i) {
+        std::string word = (i % 97 == 0 ? std::string(1, static_cast<char>(random())) : "") + "w" +
+                           std::to_string(i * 37 % 211) + (i % 5 ? " " : ", ");
+        text.insert(text.end(), word.begin(), word.end());
+    }
+    for (int i = 0; i < 30000; ++i) text.push_back(static_cast<std::uint8_t>(random()));
+    text.insert(text.end(), 50000, 'z');
+    const Bytes tail(text.end() - 20000, text.end() - 5000);
+    text.insert(text.end(), tail.begin(), tail.end());
+    for (int effort : {1, 9}) {
+        const Bytes data = CompressFileData({}, text, effort);
+        for (std::size_t bufferSize : {std::size_t{7}, std::size_t{9}, std::size_t{4096}, data.size()}) {
+            MemoryHost fast(data, bufferSize);
+            CarefulMemoryHost careful(data, bufferSize);
+            StartWindow(storage->Window, 0, 0, nullptr, false);
+            DecodeFileData(*storage, fast, static_cast<std::int32_t>(text.size()));
+            FlushWindow(storage->Window, fast);
+            StartWindow(storage->Window, 0, 0, nullptr, false);
+            DecodeFileData(*storage, careful, static_cast<std::int32_t>(text.size()));
+            FlushWindow(storage->Window, careful);
+            ASSERT_EQ(fast.Output(), text) << effort << " " << bufferSize;
+            ASSERT_EQ(careful.Output(), text) << effort << " " << bufferSize;
+            EXPECT_EQ(fast.Position(), data.size());
+            EXPECT_EQ(careful.Position(), data.size());
+            EXPECT_EQ(fast.PieceSizes(), careful.PieceSizes());
         }
     }
 }
