@@ -193,15 +193,18 @@ void FillTable(AdaptiveCodeTree& tree) {
     table[0] = static_cast<std::uint16_t>(kRootNode);
     lengths[0] = 0;
     for (std::uint32_t half = 1; half < kTableSize; half <<= 1) {
-#pragma GCC unroll 4
+        // The lengths first, from the entries before they give way: a loop the compiler can
+        // run on several entries at once.
         for (std::uint32_t i = 0; i < half; ++i) {
-            const std::uint32_t entry = table[i];
-            const CodeNode& node = tree.Nodes[entry];
-            const auto length = static_cast<std::uint8_t>(lengths[i] + (entry >> 9));
-            table[i] = node.Child[0];
-            table[i + half] = node.Child[1];
+            const auto length = static_cast<std::uint8_t>(lengths[i] + (table[i] >> 9));
             lengths[i] = length;
             lengths[i + half] = length;
+        }
+#pragma GCC unroll 4
+        for (std::uint32_t i = 0; i < half; ++i) {
+            const CodeNode& node = tree.Nodes[table[i]];
+            table[i] = node.Child[0];
+            table[i + half] = node.Child[1];
         }
     }
 }
