@@ -73,20 +73,27 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
     std::uint32_t left = progress.left;
     std::uint32_t untilRebuild = progress.untilRebuild;
     std::uint32_t newDistances = progress.newDistances;
-    while (next <= lastWord) {
+    // Tops the buffer up to 56 bits or more from the next lent word.
+    auto refill = [&] {
         BitWord word;
         std::memcpy(&word, next, sizeof word);  // little-endian: first byte lowest
         buffer |= word << held;
         next += (kBitWordBits - 1 - held) >> 3;
         held |= kBitWordBits - 8;
-
-        const std::uint32_t symbolIndex = buffer & (kTableSize - 1);
-        const std::uint32_t symbol = storage.SymbolTree.Table[symbolIndex];
+    };
+    refill();
+    // The next item's entry is looked up as soon as the current item's bits are gone: an item
+    // takes at most 36 of the 56, so the look-up's bits are there before the refill, which
+    // only adds bits above them; the look-up's wait then overlaps the rest of the item.
+    std::uint32_t lookUp = buffer & (kTableSize - 1);
+    for (;;) {
+        const std::uint32_t symbol = storage.SymbolTree.Table[lookUp];
         if (symbol >= kFirstInnerNode) break;
-        std::uint32_t used = storage.SymbolTree.CodeLength[symbolIndex];
+        std::uint32_t used = storage.SymbolTree.CodeLength[lookUp];
         if (symbol < kFirstMatchSymbol) {
             buffer >>= used;
             held -= used;
+            lookUp = buffer & (kTableSize - 1);
             CountSymbol(storage.SymbolTree, symbol);
             index = RoomFor(storage.Window, host, index);
             storage.Window.Bytes[index++] = static_cast<std::uint8_t>(symbol);
@@ -106,6 +113,7 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
             used += kDistanceLowBits;
             buffer >>= used;
             held -= used;
+            lookUp = buffer & (kTableSize - 1);
             CountSymbol(storage.SymbolTree, symbol);
             CountSymbol(storage.DistanceTree, distanceSymbol);
             ++newDistances;
@@ -119,7 +127,8 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
                 index = CopyMatchInWindow(storage.Window, host, index, distance, length);
             }
         }
-        if (--untilRebuild == 0 || left == 0) break;
+        if (--untilRebuild == 0 || left == 0 || next > lastWord) break;
+        refill();
     }
     reader.BitBuffer = buffer & ((BitWord(1) << held) - 1);
     reader.BitsHeld = held;
