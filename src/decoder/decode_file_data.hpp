@@ -52,11 +52,29 @@ struct DecodeProgress {
     std::uint32_t newDistances;  // distance symbols counted since the distance tree was built
 };
 
+// What an item's symbol code may leave at most for the rest of the item (extra length bits,
+// the distance code from the table and its low bits) and for the next item's look-up.
+constexpr std::uint32_t kLongestItemRest = kLongMatchBits + kTableBits + kDistanceLowBits + kTableBits;
+
+// Walks a code longer than the table on from the inner node its first bits reach, reading the
+// bits of `buffer` from `used` on and counting them; gives up, returning an inner node, where
+// the code would take bits from `limit` on.
+inline std::uint32_t WalkLongCode(const AdaptiveCodeTree& tree, std::uint32_t node, BitWord buffer,
+                                  std::uint32_t& used, std::uint32_t limit) {
+    do {
+        if (used >= limit) return node;
+        node = tree.Nodes[node].Child[(buffer >> used) & 1];
+        ++used;
+    } while (node >= kFirstInnerNode);
+    return node;
+}
+
 // The fast loop: decodes items straight from the bytes the host lends, for as long as a word
 // of them is left, refilling the bit buffer a word at a time without checks. A refill leaves
-// at least 56 bits, enough for the longest item whose codes are both found in the tables. An
-// item with a longer code is left untouched to the careful loop, as are the items near the end
-// of what is lent. The loop also stops at a rebuild point and where the data ends.
+// at least 56 bits: enough for the longest item whose codes are both found in the tables, and
+// codes a few bits longer are walked on from there. An item with a code longer still is left
+// untouched to the careful loop, as are the items near the end of what is lent. The loop also
+// stops at a rebuild point and where the data ends.
 template <DecoderHost Host>
 inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& reader, DecodeProgress& progress) {
     static_assert(!kUsesFastLoop<Host> || kBitWordBits - 8 >= kTableBits + kLongMatchBits + kTableBits + kDistanceLowBits);
@@ -83,13 +101,19 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
     };
     refill();
     // The next item's entry is looked up as soon as the current item's bits are gone: an item
-    // takes at most 36 of the 56, so the look-up's bits are there before the refill, which
-    // only adds bits above them; the look-up's wait then overlaps the rest of the item.
+    // leaves at least kTableBits of the 56, so the look-up's bits are there before the refill,
+    // which only adds bits above them; the look-up's wait then overlaps the rest of the item.
     std::uint32_t lookUp = buffer & (kTableSize - 1);
     for (;;) {
-        const std::uint32_t symbol = storage.SymbolTree.Table[lookUp];
-        if (symbol >= kFirstInnerNode) break;
-        std::uint32_t used = storage.SymbolTree.CodeLength[lookUp];
+        std::uint32_t symbol = storage.SymbolTree.Table[lookUp];
+        std::uint32_t used;
+        if (symbol < kFirstInnerNode) [[likely]] {
+            used = storage.SymbolTree.CodeLength[lookUp];
+        } else {
+            used = kTableBits;
+            symbol = WalkLongCode(storage.SymbolTree, symbol, buffer, used, held - kLongestItemRest);
+            if (symbol >= kFirstInnerNode) break;
+        }
         if (symbol < kFirstMatchSymbol) {
             buffer >>= used;
             held -= used;
@@ -105,9 +129,15 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
                 used += kLongMatchBits;
             }
             const std::uint32_t distanceIndex = static_cast<std::uint32_t>(buffer >> used) & (kTableSize - 1);
-            const std::uint32_t distanceSymbol = storage.DistanceTree.Table[distanceIndex];
-            if (distanceSymbol >= kFirstInnerNode) break;
-            used += storage.DistanceTree.CodeLength[distanceIndex];
+            std::uint32_t distanceSymbol = storage.DistanceTree.Table[distanceIndex];
+            if (distanceSymbol < kFirstInnerNode) [[likely]] {
+                used += storage.DistanceTree.CodeLength[distanceIndex];
+            } else {
+                used += kTableBits;
+                distanceSymbol = WalkLongCode(storage.DistanceTree, distanceSymbol, buffer, used,
+                                              held - kDistanceLowBits - kTableBits);
+                if (distanceSymbol >= kFirstInnerNode) break;
+            }
             const std::uint32_t distance = (distanceSymbol << kDistanceLowBits) +
                                            (static_cast<std::uint32_t>(buffer >> used) & ((1u << kDistanceLowBits) - 1)) + 1;
             used += kDistanceLowBits;
