@@ -13,6 +13,10 @@ set(QUORVEL_STUB_HOT_SOURCES src/format/code_tree.cpp src/extract/decode_entry.c
 set(QUORVEL_STUB_HOT_OPTIONS -O2 -fno-align-functions -fno-align-jumps -fno-align-loops -fno-align-labels)
 set_source_files_properties(${QUORVEL_STUB_HOT_SOURCES} PROPERTIES COMPILE_OPTIONS
   "$<$<BOOL:$<TARGET_PROPERTY:QUORVEL_STUB>>:${QUORVEL_STUB_HOT_OPTIONS}>")
+# The tree builds' loops over all leaves and table entries run on several at once only under
+# the full cost model.
+set_property(SOURCE src/format/code_tree.cpp APPEND PROPERTY COMPILE_OPTIONS
+  "$<$<BOOL:$<TARGET_PROPERTY:QUORVEL_STUB>>:-fvect-cost-model=dynamic>")
 
 function(quorvel_add_expander target output_path)
   add_executable(${target} ${QUORVEL_EXPANDER_SOURCES} ${QUORVEL_FORMAT_SOURCES} ${ARGN})

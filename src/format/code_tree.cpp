@@ -189,16 +189,16 @@ void CombineNodes(AdaptiveCodeTree& tree) {
 void FillTable(AdaptiveCodeTree& tree) {
     static_assert(kFirstInnerNode == 1u << 9 && kNodeCount <= 1u << 10);
     std::uint16_t* table = tree.Table;
-    std::uint8_t* lengths = tree.CodeLength;
     table[0] = static_cast<std::uint16_t>(kRootNode);
-    lengths[0] = 0;
+    tree.CodeLength[0] = 0;
     for (std::uint32_t half = 1; half < kTableSize; half <<= 1) {
         // The lengths first, from the entries before they give way: a loop the compiler can
-        // run on several entries at once.
+        // run on several entries at once (reached through `tree`, so that it knows the two
+        // arrays apart).
         for (std::uint32_t i = 0; i < half; ++i) {
-            const auto length = static_cast<std::uint8_t>(lengths[i] + (table[i] >> 9));
-            lengths[i] = length;
-            lengths[i + half] = length;
+            const auto length = static_cast<std::uint8_t>(tree.CodeLength[i] + (tree.Table[i] >> 9));
+            tree.CodeLength[i] = length;
+            tree.CodeLength[i + half] = length;
         }
 #pragma GCC unroll 4
         for (std::uint32_t i = 0; i < half; ++i) {
