@@ -45,7 +45,8 @@ if echo "$missing" | grep -q ':i386' && ! dpkg --print-foreign-architectures | g
 fi
 if [ -n "$missing" ]; then
   echo "installing:$missing"
-  apt-get update -qq
+  # A mirror in mid-sync can fail one index; what the others list may still be enough.
+  apt-get update -qq || echo "deps: some package lists could not be fetched; trying with what is there" >&2
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
 if ! has_japanese_locale; then
