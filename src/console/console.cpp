@@ -7,6 +7,8 @@
 namespace quorvel {
 namespace {
 
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 enum class OutputState : std::uint8_t { Unconnected, Flushing, Buffering, Unusable };
 
 struct OutputStream {
@@ -75,6 +77,18 @@ void WriteText(const char* text) {
 }
 
 void WriteChar(char c) { WriteBytes(&c, 1); }
+
+void WriteName(const char* name) {
+    for (; *name != 0; ++name) {
+        const auto byte = static_cast<unsigned char>(*name);
+        if (byte >= 0x20 && byte != 0x7F) {
+            WriteChar(*name);
+            continue;
+        }
+        const char escaped[] = {'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 15]};
+        WriteBytes(escaped, sizeof escaped);
+    }
+}
 
 void FlushOutput() {
     if (Output.state == OutputState::Flushing) WriteOutBuffer();
@@ -153,7 +167,7 @@ void ReportInternalFault(std::uint32_t number, std::uint32_t address) {
     text[1] = static_cast<char>('0' + number / 10 % 10);
     text[2] = static_cast<char>('0' + number % 10);
     for (int i = 0; i < 4; ++i) text[3 + i] = message::kRuntimeErrorAt[i];
-    for (int i = 0; i < 8; ++i) text[7 + i] = "0123456789ABCDEF"[(address >> (28 - 4 * i)) & 15];
+    for (int i = 0; i < 8; ++i) text[7 + i] = kHexDigits[(address >> (28 - 4 * i)) & 15];
     WriteText(message::kRuntimeError);
     WriteBytes(text, sizeof text);
     EndLine();

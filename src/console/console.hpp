@@ -19,6 +19,9 @@ extern FileObject OutputFile;
 void WriteText(const char* text);
 void WriteBytes(const char* bytes, std::uint32_t n);
 void WriteChar(char c);
+// A name from the archive, its control bytes (below 0x20, and 0x7F) written as \xNN, so that
+// a name cannot move the cursor, clear the screen or hide behind another text.
+void WriteName(const char* name);
 void FlushOutput();
 void EndLine();
 

@@ -13,7 +13,7 @@ void RunAfter() {
     if (RunCommand.length == 0) return;
     if (OpenWithShell(RunCommand.CStr()) > 32) return;
     WriteText(message::kCouldNotRun);
-    WriteText(RunCommand.CStr());
+    WriteName(RunCommand.CStr());
     WriteChar(kBell);
     EndLine();
 }

@@ -30,22 +30,23 @@ struct RecordBytes {
     [[noreturn]] void Fault(RecordFault) { BrokenFileExit(); }
 };
 
-// Consecutive entries usually share their folder, which the entry before has made or found
-// already; only a different path is searched for again.
-void MakeFoldersOnce(RunState& run) {
+// Consecutive entries usually share their folder, which the entry before has entered
+// already and still holds; only a different path is walked again.
+bool MakeFoldersOnce(RunState& run) {
     Text& path = run.folderPath;
     Text& made = run.madeFolders;
     bool same = path.length == made.length;
     for (std::uint32_t i = 0; same && i < path.length; ++i) same = path.bytes[i] == made.bytes[i];
-    if (same) return;
-    MakeFolders(path);
+    if (same) return true;
     made.Clear();
+    if (!MakeFolders(path)) return false;
     for (std::uint32_t i = 0; i < path.length; ++i) made.Append(path.bytes[i]);
+    return true;
 }
 
 [[noreturn]] void RefuseUnsafeName(const char* name) {
     WriteText(message::kUnsafePath);
-    WriteText(name);
+    WriteName(name);
     WriteChar(kBell);
     EndLine();
     EndProgram(2);
@@ -54,21 +55,21 @@ void MakeFoldersOnce(RunState& run) {
 void ShowProgress(const char* name, bool skipping) {
     if (skipping) {
         WriteText(message::kSkipping);
-        WriteText(name);
+        WriteName(name);
         EndLine();
         return;
     }
     WriteText(message::kExpanding);
-    WriteText(name);
+    WriteName(name);
     WriteText(message::kExpandingTail);
     FlushOutput();
 }
 
 // Created and registered while interrupts wait, so that an interrupt never leaves the file
 // behind, not even empty.
-void CreateOutputFile(const char* name, const FileFields& entry) {
+void CreateOutputFile(const char* name, const char* leaf, bool replace, const FileFields& entry) {
     HoldInterrupts();
-    const bool created = CreateForWriting(OutputFile, name);
+    const bool created = CreateForWriting(OutputFile, name, leaf, replace);
     if (created) GuardOutputFile(&OutputFile);
     ReleaseInterrupts();
     if (!created) WriteErrorExit();
@@ -88,16 +89,21 @@ void FinishOutputFile(const FileFields& entry, const HistorySlot& firstBytes) {
     EndLine();
 }
 
+// The folders come first, so that the name is looked up in the folder that holds it; a
+// folder that cannot be made is reported where it would be once the progress line is out.
 void ExtractFile(RunState& run, DecoderStorage& storage) {
     FileFields entry;
     RecordBytes record;
     ReadFileFields(record, storage.History, run.ring, entry);
     const char* name = run.name.CStr();
-    const bool skipOutput = AskOverwrite(name);
-    ShowProgress(name, skipOutput);
     DirectoryPart(name, run.folderPath);
-    MakeFoldersOnce(run);
-    if (!skipOutput) CreateOutputFile(name, entry);
+    const char* leaf = name + run.folderPath.length;
+    const bool foldersMade = MakeFoldersOnce(run);
+    const Overwrite choice = foldersMade ? AskOverwrite(name, leaf) : Overwrite::Create;
+    const bool skipOutput = choice == Overwrite::Skip;
+    ShowProgress(name, skipOutput);
+    if (!foldersMade) CannotMakeFolder(run.folderPath.CStr());
+    if (!skipOutput) CreateOutputFile(name, leaf, choice == Overwrite::Replace, entry);
     StartFileEntry(storage, entry, run.ring.currentSlot, skipOutput);
 
     DecodeEntryData(storage, entry.entrySize - entry.sharedPrefixLength, skipOutput);
@@ -110,10 +116,10 @@ void ExtractEntry(RunState& run, DecoderStorage& storage) {
     ReadEntryName(record, run.name);
     if (IsUnsafeName(run.name.CStr(), NextChar)) RefuseUnsafeName(run.name.CStr());
     if (!IsFolderEntry(run.name, run.name.bytes)) return ExtractFile(run, storage);
-    // The folder's name less its final period, so that it ends in the backslash.
+    // The folder's name less its final period, so that it ends in the separator.
     run.folderPath.Clear();
     for (std::uint32_t i = 0; i + 1 < run.name.length; ++i) run.folderPath.Append(run.name.bytes[i]);
-    MakeFoldersOnce(run);
+    if (!MakeFoldersOnce(run)) CannotMakeFolder(run.folderPath.CStr());
 }
 
 }  // namespace
@@ -125,7 +131,9 @@ void ExtractEntries() {
     storage.FirstTreeBuilt = false;
     RunState run{};
     EndOfArchive = false;
+    LeaveFolders();
     while (!EndOfArchive) ExtractEntry(run, storage);
+    LeaveFolders();
     if (!CloseFile(ArchiveFile)) ReadErrorExit();
 }
 

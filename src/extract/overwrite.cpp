@@ -6,9 +6,9 @@
 
 namespace quorvel {
 
-bool AskOverwrite(const char* name) {
-    if (FindAttributes(name) < 0) return false;
-    WriteText(name);
+Overwrite AskOverwrite(const char* name, const char* leaf) {
+    if (!NameExists(name, leaf)) return Overwrite::Create;
+    WriteName(name);
     WriteText(message::kAlreadyExists);
     WriteChar(kBell);
     FlushOutput();
@@ -16,8 +16,8 @@ bool AskOverwrite(const char* name) {
         char answer = ReadChar();
         SkipLine();
         if (answer >= 'a' && answer <= 'z') answer = static_cast<char>(answer - 'a' + 'A');
-        if (answer == 'Y') return false;
-        if (answer == 'N' || answer == kEndOfInputMark) return true;
+        if (answer == 'Y') return Overwrite::Replace;
+        if (answer == 'N' || answer == kEndOfInputMark) return Overwrite::Skip;
     }
 }
 

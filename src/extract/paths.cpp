@@ -2,57 +2,48 @@
 
 #include "console/console.hpp"
 #include "console/messages.hpp"
+#include "format/entry_names.hpp"
 #include "platform/platform.hpp"
 
 namespace quorvel {
-namespace {
 
-[[noreturn]] void CannotMakeFolder(const char* component) {
+using entry_names::IsSeparator;
+
+void CannotMakeFolder(const char* path) {
     WriteText(message::kCannotMakeFolder);
-    WriteText(component);
+    WriteName(path);
     WriteChar(kBell);
     EndLine();
     EndProgram(2);
 }
 
-// A link or junction, even to a folder, counts as something in the way: a path is never
-// followed through one to a place outside.
-void EnsureFolder(const char* component) {
-    const std::int32_t attributes = FindAttributes(component);
-    if (attributes < 0) {
-        if (!MakeFolder(component)) CannotMakeFolder(component);
-    } else if ((static_cast<std::uint32_t>(attributes) & (kFolderAttribute | kReparsePointAttribute)) !=
-               kFolderAttribute) {
-        CannotMakeFolder(component);
-    }
-}
-
-}  // namespace
-
 void DirectoryPart(const char* name, Text& folder) {
-    const char* lastBackslash = nullptr;
+    const char* lastSeparator = nullptr;
     for (const char* at = name; *at != 0; at = NextChar(at))
-        if (*at == '\\') lastBackslash = at;
+        if (IsSeparator(*at)) lastSeparator = at;
     folder.Clear();
-    if (lastBackslash == nullptr) return;
-    for (const char* at = name; at <= lastBackslash; ++at) folder.Append(*at);
+    if (lastSeparator == nullptr) return;
+    for (const char* at = name; at <= lastSeparator; ++at) folder.Append(*at);
 }
 
-void MakeFolders(Text& path) {
-    if (path.length == 0) return;
-    char* at = path.bytes;
-    while (*at != 0) {
-        while (*at != '\\') {
-            // A path whose last part is not followed by a separating backslash: that part
-            // is not a folder to make.
-            if (*at == 0) return;
+// A part is entered once the separator after it is found: a last part without one is no
+// folder to make. An empty part (two separators in a row) stays in the same folder. No
+// folder is entered by a path longer than a file name may be.
+bool MakeFolders(Text& path) {
+    LeaveFolders();
+    char* part = path.bytes;
+    for (char* at = part; at != nullptr && *at != 0;) {
+        if (!IsSeparator(*at)) {
             at = const_cast<char*>(NextChar(at));
+            continue;
         }
+        const char separator = *at;
         *at = 0;
-        EnsureFolder(path.bytes);
-        *at = '\\';
-        at = const_cast<char*>(NextChar(at));
+        if (at != part && (static_cast<std::uint32_t>(at - path.bytes) > kMaxNameLength || !EnterFolder(path.bytes, part))) return false;
+        *at = separator;
+        part = ++at;
     }
+    return true;
 }
 
 }  // namespace quorvel

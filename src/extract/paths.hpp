@@ -1,16 +1,21 @@
-// Target paths: the folder part of a file's name, and folder creation along a path.
+// Target paths: the folder part of a file's name, and the folders along a path, entered one
+// part at a time from the run's folder. A backslash and a slash both separate parts.
 #pragma once
 
 #include "console/text.hpp"
 
 namespace quorvel {
 
-// The name up to and including its last separating backslash, into folder; empty if none.
+// The name up to and including its last separator, into folder; empty if none.
 void DirectoryPart(const char* name, Text& folder);
 
-// Makes every folder along path that is followed by a separating backslash, outermost
-// first. Ends the program with exit code 2 when one cannot be made. The path's bytes are
-// cut at each backslash in turn and restored afterwards.
-void MakeFolders(Text& path);
+// Enters every folder along path that is followed by a separator, outermost first, making
+// the missing ones; the innermost stays held for the files made in it. False when one
+// cannot be made or entered: path is then cut after that part, for the message.
+bool MakeFolders(Text& path);
+
+// "Cannot make folder : " and the path up to the failing folder; ends the program with exit
+// code 2.
+[[noreturn]] void CannotMakeFolder(const char* path);
 
 }  // namespace quorvel

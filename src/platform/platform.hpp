@@ -16,12 +16,8 @@ struct FileObject {
     char name[kMaxNameLength + 1];
     std::intptr_t handle;
     FileState state;
+    std::uint16_t leaf;  // where the name's last part begins
 };
-
-// Attribute bits as the directory search reports them: a folder, and a symbolic link,
-// junction or other reparse point (found as itself, never as what it leads to).
-constexpr std::uint32_t kFolderAttribute = 0x10;
-constexpr std::uint32_t kReparsePointAttribute = 0x400;
 
 // Reports an internal fault with its number and the code address, and ends the process.
 using FaultReporter = void (*)(std::uint32_t number, std::uint32_t address);
@@ -35,10 +31,27 @@ void PrepareProcess(FaultReporter reporter);
 bool GetOwnPath(char (&path)[261]);
 
 bool OpenForReading(FileObject& file, const char* name);
-// Creates or empties the file, open for reading and writing. A link or other reparse point
-// at the name is replaced by a new file, never written through. Names longer than
-// kMaxNameLength fail; they are never shortened.
-bool CreateForWriting(FileObject& file, const char* name);
+
+// Target folders. A run reaches every folder and file it makes from the folder it started
+// in, one part of the name at a time, never through a path that the system resolves again:
+// it holds the folders along the current path, and looks up and creates files in the
+// innermost one. A link, junction or other reparse point on the way is never followed.
+
+// Lets go of the folders held; the run's own folder is the innermost again.
+void LeaveFolders();
+// Enters the folder named by path's last part (which begins at part) inside the innermost
+// folder held, making it when nothing stands there. False when it cannot be made or entered,
+// or when something else stands there: a file, a link, a reparse point.
+bool EnterFolder(const char* path, const char* part);
+// Whether anything stands at the name in the innermost folder: a file, a folder, a link
+// (even one that leads nowhere). leaf is where the name's last part begins.
+bool NameExists(const char* name, const char* leaf);
+// Creates a new regular file at the name in the innermost folder, open for reading and
+// writing. To replace, whatever stands at the name is removed first: a hard link, a link, a
+// pipe or a device is never written through or opened. Fails when something stands at the
+// name that could not be removed, or when the name is longer than kMaxNameLength (it is
+// never shortened).
+bool CreateForWriting(FileObject& file, const char* name, const char* leaf, bool replace);
 // Reads up to n bytes; delivered gets the count. False only when the system call fails.
 bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered);
 // Reads exactly n bytes; false when the call fails or fewer arrive.
@@ -53,6 +66,7 @@ std::int32_t FileLength(FileObject& file);
 bool SetPosition(FileObject& file, std::int32_t offset);
 // The object counts as closed before the call; false when it was not open or the call fails.
 bool CloseFile(FileObject& file);
+// Removes the file by its name, in the folder it was created in.
 bool DeleteByName(FileObject& file);
 bool SetTimes(FileObject& file, const FileTime& creation, const FileTime& lastAccess,
               const FileTime& lastWrite);
@@ -60,10 +74,6 @@ bool SetTimes(FileObject& file, const FileTime& creation, const FileTime& lastAc
 // begin a script ("#!") or a program (the ELF magic) becomes executable, so that it can be
 // run, as the run command for one. Elsewhere nothing happens.
 void KeepExecutable(FileObject& file, const std::uint8_t* start, std::int32_t length);
-
-// Directory search for one name: -1 when nothing is found, else the attributes.
-std::int32_t FindAttributes(const char* path);
-bool MakeFolder(const char* path);
 
 // Start of the character after the one at text (two bytes for a lead byte of the system's
 // double-byte code page); the same position at the terminating zero.

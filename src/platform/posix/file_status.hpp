@@ -10,11 +10,19 @@
 
 namespace quorvel::posix {
 
+// The innermost target folder held: a descriptor, or AT_FDCWD for the run's own folder.
+extern int HeldFolder;
+
 inline bool StatusOf(int fd, struct stat& info) { return syscall(SYS_fstat, fd, &info) == 0; }
 
-// A link is looked at itself, or followed to what it leads to.
-inline bool StatusOf(const char* path, struct stat& info, bool followLink) {
-    return syscall(SYS_newfstatat, AT_FDCWD, path, &info, followLink ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+// What a path leads to, through any links.
+inline bool StatusOf(const char* path, struct stat& info) {
+    return syscall(SYS_newfstatat, AT_FDCWD, path, &info, 0) == 0;
+}
+
+// What stands at a name in the held folder, a link looked at itself.
+inline bool StatusAt(const char* name, struct stat& info) {
+    return syscall(SYS_newfstatat, HeldFolder, name, &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace quorvel::posix

@@ -1,4 +1,4 @@
-// File objects, the exact-name lookup and folder creation on POSIX.
+// File objects, and the target folders held by descriptor, on POSIX.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,22 +11,16 @@
 #include "platform/posix/system_names.hpp"
 
 namespace quorvel {
-namespace {
 
+// The process holds its current folder: AT_FDCWD stands for the run's own folder.
+int posix::HeldFolder = AT_FDCWD;
+
+namespace {
 
 bool IsOpen(const FileObject& file) { return file.state != FileState::Closed; }
 int Descriptor(const FileObject& file) { return static_cast<int>(file.handle); }
 
-bool Open(FileObject& file, const char* name, int flags, FileState state) {
-    char systemName[posix::kSystemNameSize];
-    const std::size_t length = std::strlen(name);
-    if (length > kMaxNameLength || !posix::ToSystemName(name, systemName)) return false;
-    std::memcpy(file.name, name, length + 1);
-    int fd = open(systemName, flags | O_CLOEXEC, 0666);
-    // O_NOFOLLOW refuses a link at the name (ELOOP). The link is removed, and a new file is
-    // made in its place only if nothing has taken the name meanwhile.
-    if (fd < 0 && (flags & O_NOFOLLOW) != 0 && errno == ELOOP && unlink(systemName) == 0)
-        fd = open(systemName, flags | O_EXCL | O_CLOEXEC, 0666);
+bool Adopt(FileObject& file, long fd, FileState state) {
     if (fd < 0) return false;
     file.handle = fd;
     file.state = state;
@@ -38,14 +32,52 @@ timespec ToTimespec(const FileTime& time) {
     return timespec{static_cast<time_t>(unix.seconds), static_cast<long>(unix.nanoseconds)};
 }
 
+// The *at calls go straight to the system: their library wrappers would each add an import.
+long OpenAt(const char* name, int flags) {
+    return syscall(SYS_openat, posix::HeldFolder, name, flags | O_CLOEXEC, 0666);
+}
+
 }  // namespace
 
 bool OpenForReading(FileObject& file, const char* name) {
-    return Open(file, name, O_RDONLY, FileState::Reading);
+    char systemName[posix::kSystemNameSize];
+    return posix::ToSystemName(name, systemName) && Adopt(file, open(systemName, O_RDONLY | O_CLOEXEC), FileState::Reading);
 }
 
-bool CreateForWriting(FileObject& file, const char* name) {
-    return Open(file, name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, FileState::ReadWrite);
+void LeaveFolders() {
+    if (posix::HeldFolder != AT_FDCWD) close(posix::HeldFolder);
+    posix::HeldFolder = AT_FDCWD;
+}
+
+// O_PATH: a folder that may be searched but not listed can still be entered.
+bool EnterFolder(const char*, const char* part) {
+    constexpr int kFolder = O_PATH | O_DIRECTORY | O_NOFOLLOW;
+    char systemName[posix::kSystemNameSize];
+    if (!posix::ToSystemName(part, systemName)) return false;
+    long fd = OpenAt(systemName, kFolder);
+    if (fd < 0 && errno == ENOENT && syscall(SYS_mkdirat, posix::HeldFolder, systemName, 0777) == 0)
+        fd = OpenAt(systemName, kFolder);
+    if (fd < 0) return false;
+    LeaveFolders();
+    posix::HeldFolder = static_cast<int>(fd);
+    return true;
+}
+
+bool NameExists(const char*, const char* leaf) {
+    char systemName[posix::kSystemNameSize];
+    struct stat info;
+    return posix::ToSystemName(leaf, systemName) && posix::StatusAt(systemName, info);
+}
+
+// O_EXCL: the file is new, or the creation fails; nothing standing at the name is opened.
+bool CreateForWriting(FileObject& file, const char* name, const char* leaf, bool replace) {
+    char systemName[posix::kSystemNameSize];
+    const std::size_t length = std::strlen(name);
+    if (length > kMaxNameLength || !posix::ToSystemName(leaf, systemName)) return false;
+    std::memcpy(file.name, name, length + 1);
+    file.leaf = static_cast<std::uint16_t>(leaf - name);
+    if (replace) syscall(SYS_unlinkat, posix::HeldFolder, systemName, 0);
+    return Adopt(file, OpenAt(systemName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW), FileState::ReadWrite);
 }
 
 bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered) {
@@ -92,7 +124,8 @@ bool CloseFile(FileObject& file) {
 
 bool DeleteByName(FileObject& file) {
     char systemName[posix::kSystemNameSize];
-    return posix::ToSystemName(file.name, systemName) && unlink(systemName) == 0;
+    return posix::ToSystemName(file.name + file.leaf, systemName) &&
+           syscall(SYS_unlinkat, posix::HeldFolder, systemName, 0) == 0;
 }
 
 // Creation time has no POSIX counterpart and is dropped.
@@ -115,22 +148,6 @@ void KeepExecutable(FileObject& file, const std::uint8_t* start, std::int32_t le
         mode = 0755 & ~mask;
     }
     syscall(SYS_fchmod, Descriptor(file), mode);
-}
-
-// An exact lookup: no wildcards. A link is found as itself, a reparse point, wherever it
-// leads; a dangling one is found as well.
-std::int32_t FindAttributes(const char* path) {
-    constexpr std::uint32_t kNormalFile = 0x20;
-    char systemName[posix::kSystemNameSize];
-    struct stat info;
-    if (!posix::ToSystemName(path, systemName) || !posix::StatusOf(systemName, info, false)) return -1;
-    if (S_ISLNK(info.st_mode)) return kReparsePointAttribute;
-    return static_cast<std::int32_t>(S_ISDIR(info.st_mode) ? kFolderAttribute : kNormalFile);
-}
-
-bool MakeFolder(const char* path) {
-    char systemName[posix::kSystemNameSize];
-    return posix::ToSystemName(path, systemName) && mkdir(systemName, 0777) == 0;
 }
 
 }  // namespace quorvel

@@ -20,8 +20,8 @@ namespace quorvel {
 namespace {
 
 // The output file as the interrupt handler finds it: a flag set while the file is
-// registered, and its system name, converted at registration because the conversion
-// (iconv, getenv) may not run in a handler.
+// registered, and the system name of its last part in the held folder, converted at
+// registration because the conversion (iconv, getenv) may not run in a handler.
 volatile std::sig_atomic_t OutputGuarded;
 char GuardedSystemName[posix::kSystemNameSize];
 sigset_t Interrupts;
@@ -83,7 +83,7 @@ void OnFault(int, siginfo_t* info, void* context) {
 // Removes the unfinished output file, then lets the signal end the process as it would
 // have. Only async-signal-safe calls, on state prepared at registration.
 void OnInterrupt(int signal) {
-    if (OutputGuarded != 0) unlink(GuardedSystemName);
+    if (OutputGuarded != 0) syscall(SYS_unlinkat, posix::HeldFolder, GuardedSystemName, 0);
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigaction(signal, &action, nullptr);
@@ -153,7 +153,7 @@ void PrepareProcess(FaultReporter reporter) {
 // The flag is cleared before the name changes, and set only once the name is complete.
 void GuardOutputFile(FileObject* file) {
     OutputGuarded = 0;
-    if (file == nullptr || !posix::ToSystemName(file->name, GuardedSystemName)) return;
+    if (file == nullptr || !posix::ToSystemName(file->name + file->leaf, GuardedSystemName)) return;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     OutputGuarded = 1;
 }
@@ -171,7 +171,7 @@ std::intptr_t OpenWithShell(const char* file) {
     constexpr std::intptr_t kNotFound = 2;
     char systemName[posix::kSystemNameSize];
     struct stat info;
-    if (!posix::ToSystemName(file, systemName) || !posix::StatusOf(systemName, info, true)) return kNotFound;
+    if (!posix::ToSystemName(file, systemName) || !posix::StatusOf(systemName, info)) return kNotFound;
     if (S_ISREG(info.st_mode) && access(systemName, X_OK) == 0) {
         char* const argv[] = {systemName, nullptr};
         return Spawn(systemName, argv, false) ? kStarted : kNotFound;

@@ -1,4 +1,4 @@
-// File objects, the directory search and folder creation through kernel32.
+// File objects, the directory search and the held target folders through kernel32.
 #include <windows.h>
 
 #include "platform/platform.hpp"
@@ -33,16 +33,58 @@ bool OpenForReading(FileObject& file, const char* name) {
     return Open(file, name, GENERIC_READ, OPEN_EXISTING, FileState::Reading);
 }
 
-// A link or other reparse point at the name is deleted, not written through; CREATE_NEW
-// then fails if it could not be deleted or something has taken the name meanwhile.
-bool CreateForWriting(FileObject& file, const char* name) {
-    DWORD disposition = CREATE_ALWAYS;
-    const std::int32_t attributes = FindAttributes(name);
-    if (attributes >= 0 && (attributes & kReparsePointAttribute) != 0) {
-        DeleteFileA(name);
-        disposition = CREATE_NEW;
+namespace {
+
+// The folders along the current path, outermost first. Each is held open without sharing
+// deletion or writing, so that no part of the path can be renamed, removed or made a
+// reparse point while files below it are made: a path through them resolves to them alone.
+HANDLE HeldFolders[kMaxNameLength / 2 + 1];
+std::uint32_t HeldCount;
+
+HANDLE OpenFolder(const char* path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Asked by name once the folder is held: the name cannot lead elsewhere from then on. (Wine
+// opens a link's target even when asked for the link itself; its name still shows the link.)
+bool IsPlainFolder(const char* path) {
+    constexpr DWORD kKind = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    return (GetFileAttributesA(path) & kKind) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+}  // namespace
+
+void LeaveFolders() {
+    while (HeldCount != 0) CloseHandle(HeldFolders[--HeldCount]);
+}
+
+// Opened as itself, whatever it is: a file or a reparse point found there is refused.
+bool EnterFolder(const char* path, const char*) {
+    if (HeldCount == sizeof HeldFolders / sizeof HeldFolders[0]) return false;
+    HANDLE folder = OpenFolder(path);
+    if (folder == INVALID_HANDLE_VALUE) {
+        if (!CreateDirectoryA(path, nullptr)) return false;
+        folder = OpenFolder(path);
+        if (folder == INVALID_HANDLE_VALUE) return false;
     }
-    return Open(file, name, GENERIC_READ | GENERIC_WRITE, disposition, FileState::ReadWrite);
+    HeldFolders[HeldCount++] = folder;
+    return IsPlainFolder(path);
+}
+
+bool NameExists(const char* name, const char*) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(name, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+// CREATE_NEW: the file is new, or the creation fails; nothing standing at the name is
+// opened.
+bool CreateForWriting(FileObject& file, const char* name, const char*, bool replace) {
+    if (replace) DeleteFileA(name);
+    return Open(file, name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FileState::ReadWrite);
 }
 
 bool ReadSome(FileObject& file, void* buffer, std::uint32_t n, std::uint32_t& delivered) {
@@ -84,16 +126,6 @@ bool SetTimes(FileObject& file, const FileTime& creation, const FileTime& lastAc
 }
 
 void KeepExecutable(FileObject&, const std::uint8_t*, std::int32_t) {}
-
-std::int32_t FindAttributes(const char* path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return -1;
-    FindClose(search);
-    return static_cast<std::int32_t>(found.dwFileAttributes);
-}
-
-bool MakeFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
 
 const char* NextChar(const char* text) { return CharNextA(text); }
 
