@@ -23,11 +23,12 @@ function(quorvel_add_expander target output_path)
   quorvel_stub_program(${target} ${output_path} ${QUORVEL_STUB_SIZE})
 endfunction()
 
-# A test program built exactly like the Expander, from its console and platform layers,
-# that faults on purpose.
-function(quorvel_add_fault_probe output_path)
-  add_executable(fault_probe tests/e2e/fault_probe.cpp src/console/console.cpp src/console/text.cpp ${ARGN})
-  quorvel_stub_program(fault_probe ${output_path} ${QUORVEL_STUB_SIZE})
+# Test programs built exactly like the Expander, from its console and platform layers:
+# fault_probe faults on purpose; rename_probe (Windows only) renames a folder, as another
+# program would while the Expander runs.
+function(quorvel_add_probe name output_path)
+  add_executable(${name} tests/e2e/${name}.cpp src/console/console.cpp src/console/text.cpp ${ARGN})
+  quorvel_stub_program(${name} ${output_path} ${QUORVEL_STUB_SIZE})
 endfunction()
 
 function(quorvel_stub_program target output_path size)
@@ -69,19 +70,20 @@ function(quorvel_stub_program target output_path size)
     VERBATIM)
 endfunction()
 
-# quorvel_add_cross_build(TARGET TOOLCHAIN SUFFIX): the Windows Expander and its fault probe,
-# cross-compiled in a build tree of their own into bin/expanderSUFFIX.exe and
-# bin/fault_probeSUFFIX.exe. The sub-build runs only when one of the Expander's sources
-# changed.
+# quorvel_add_cross_build(TARGET TOOLCHAIN SUFFIX): the Windows Expander and its probes,
+# cross-compiled in a build tree of their own into bin/expanderSUFFIX.exe,
+# bin/fault_probeSUFFIX.exe and bin/rename_probeSUFFIX.exe. The sub-build runs only when one
+# of the Expander's sources changed.
 function(quorvel_add_cross_build target toolchain suffix)
   set(dir "${CMAKE_BINARY_DIR}/${target}")
-  set(outputs "${QUORVEL_BIN_DIR}/expander${suffix}.exe" "${QUORVEL_BIN_DIR}/fault_probe${suffix}.exe")
+  set(outputs "${QUORVEL_BIN_DIR}/expander${suffix}.exe" "${QUORVEL_BIN_DIR}/fault_probe${suffix}.exe"
+    "${QUORVEL_BIN_DIR}/rename_probe${suffix}.exe")
   file(GLOB_RECURSE inputs CONFIGURE_DEPENDS
     "${PROJECT_SOURCE_DIR}/src/driver/*" "${PROJECT_SOURCE_DIR}/src/console/*"
     "${PROJECT_SOURCE_DIR}/src/platform/*" "${PROJECT_SOURCE_DIR}/src/archive/*"
     "${PROJECT_SOURCE_DIR}/src/format/*" "${PROJECT_SOURCE_DIR}/src/decoder/*"
     "${PROJECT_SOURCE_DIR}/src/extract/*")
-  list(APPEND inputs "${PROJECT_SOURCE_DIR}/tests/e2e/fault_probe.cpp"
+  list(APPEND inputs "${PROJECT_SOURCE_DIR}/tests/e2e/fault_probe.cpp" "${PROJECT_SOURCE_DIR}/tests/e2e/rename_probe.cpp"
     "${PROJECT_SOURCE_DIR}/CMakeLists.txt" "${PROJECT_SOURCE_DIR}/cmake/Sources.cmake"
     "${PROJECT_SOURCE_DIR}/cmake/Expander.cmake" "${PROJECT_SOURCE_DIR}/cmake/${toolchain}.cmake"
     "${PROJECT_SOURCE_DIR}/cmake/pad-stub.sh")

@@ -187,9 +187,10 @@ TEST_P(Extraction, FileStandingWhereAFolderIsNeeded) {
     EXPECT_FALSE(std::filesystem::exists(folder_ / "never.txt"));
 }
 
-// A link in the run's folder, with what an entry meets there. Links to folders stand in a
-// path like a file in the way; a link at a file's own name is asked about and, with Y,
-// replaced by a new file. Nothing is written, made or changed in the folder outside.
+// A link in the run's folder or in its folder d, with what an entry meets there. Links to
+// folders stand in a path like a file in the way, whether the parts of the name are
+// separated by backslashes, slashes or both; a link at a file's own name is asked about and,
+// with Y, replaced by a new file. Nothing is written, made or changed in the folder outside.
 struct LinkCase {
     std::string name;
     std::string entry;
@@ -208,6 +209,8 @@ TEST_P(LinkInTheWay, IsNeverFollowed) {
     TempFolder outside;
     WriteBytes(outside / "target.txt", ToBytes("outside"));
     std::filesystem::create_directory_symlink(outside.path(), here / "out");
+    std::filesystem::create_directory(here / "d");
+    std::filesystem::create_directory_symlink(outside.path(), here / "d" / "out");
     std::filesystem::create_symlink(outside / "target.txt", here / "file.txt");
     std::filesystem::create_symlink(outside / "never.txt", here / "dangling.txt");
     EntryWriter entries;
@@ -238,7 +241,19 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Values(LinkCase{"FolderLinkInAFilePath", "out\\file.txt", false, "",
                                                   "expanding : out\\file.txt ... Cannot make folder : out\a\r\n", 2},
                                          LinkCase{"FolderLinkInAFolderEntry", "out\\new", true, "",
-                                                  "Cannot make folder : out\a\r\n", 2})),
+                                                  "Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"SlashInAFilePath", "out/FILE1234", false, "",
+                                                  "expanding : out/FILE1234 ... Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"SlashInAFolderEntry", "out/.", true, "",
+                                                  "Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"MixedInAFilePath", "d\\out/f.txt", false, "",
+                                                  "expanding : d\\out/f.txt ... Cannot make folder : d\\out\a\r\n", 2},
+                                         LinkCase{"MixedInAFolderEntry", "d/out\\new", true, "",
+                                                  "Cannot make folder : d/out\a\r\n", 2},
+                                         LinkCase{"SlashStartsALaterPart", "d\\/out\\f.txt", false, "",
+                                                  "expanding : d\\/out\\f.txt ... Cannot make folder : d\\/out\a\r\n", 2},
+                                         LinkCase{"SlashStartsALaterFolderPart", "d\\/out/x", true, "",
+                                                  "Cannot make folder : d\\/out\a\r\n", 2})),
     LinkCaseName);
 
 // Wine shows a link to a file as the file it leads to, and a dangling one not at all: these

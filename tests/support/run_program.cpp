@@ -85,6 +85,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     bool outputOpen = true;
     bool errorsOpen = true;
     bool interrupted = false;
+    bool inputDue = !options.inputWhen;
     for (;;) {
         const pid_t ended = waitpid(child, &status, WNOHANG);
         if (ended == child) break;
@@ -98,11 +99,14 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
             waitpid(child, &status, 0);
             break;
         }
-        pollfd fds[3] = {{outputOpen ? out[0] : -1, POLLIN, 0}, {in[1], POLLOUT, 0}, {errorsOpen ? err[0] : -1, POLLIN, 0}};
+        if (!inputDue) inputDue = options.inputWhen(result.output);
+        pollfd fds[3] = {{outputOpen ? out[0] : -1, POLLIN, 0},
+                         {inputDue ? in[1] : -1, POLLOUT, 0},
+                         {errorsOpen ? err[0] : -1, POLLIN, 0}};
         poll(fds, 3, 5);
         if (fds[0].revents != 0) outputOpen = !drainInto(out[0], result.output);
         if (fds[2].revents != 0) errorsOpen = !drainInto(err[0], result.errors);
-        if (in[1] >= 0 && fds[1].revents != 0) {
+        if (inputDue && in[1] >= 0 && fds[1].revents != 0) {
             const ssize_t put =
                 write(in[1], options.input.data() + written, options.input.size() - written);
             if (put > 0) written += static_cast<std::size_t>(put);

@@ -20,6 +20,8 @@ struct RunResult {
 
 struct RunOptions {
     std::string input;                          // standard input; a pipe that ends after it
+    // When set, the input is held back until this returns true for the output so far.
+    std::function<bool(const std::string& output)> inputWhen;
     std::string workingFolder;                  // empty: the current one
     std::map<std::string, std::string> environment;  // added to or replacing the inherited one
     std::chrono::milliseconds timeout{60000};
