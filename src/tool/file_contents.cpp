@@ -24,11 +24,12 @@ void RefuseTooLarge(const std::filesystem::path& file, std::uint64_t size) {
     if (size > kSizeLimit) throw ToolError(file.string() + ": 2^31 bytes or more cannot be stored");
 }
 
-// Reads until `out` is full or the file ends; returns the bytes read.
-std::size_t ReadInto(int fd, std::uint8_t* out, std::size_t size, const std::filesystem::path& file) {
+}  // namespace
+
+std::size_t ReadUpTo(int fd, std::span<std::uint8_t> out, const std::filesystem::path& file) {
     std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = read(fd, out + got, size - got);
+    while (got < out.size()) {
+        const ssize_t n = read(fd, out.data() + got, out.size() - got);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) Fail(file, "cannot be read");
         if (n == 0) break;
@@ -36,8 +37,6 @@ std::size_t ReadInto(int fd, std::uint8_t* out, std::size_t size, const std::fil
     }
     return got;
 }
-
-}  // namespace
 
 std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file) {
     const UniqueFd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
@@ -48,13 +47,13 @@ std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file) {
     // Exactly the size the file has, so that many files held at once waste nothing; a file
     // that grew meanwhile is read on in pieces.
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t got = ReadInto(fd.get(), bytes.data(), bytes.size(), file);
+    std::size_t got = ReadUpTo(fd.get(), bytes, file);
     if (got < bytes.size()) {
         bytes.resize(got);
         return bytes;
     }
     std::uint8_t more[65536];
-    while (const std::size_t n = ReadInto(fd.get(), more, sizeof more, file)) {
+    while (const std::size_t n = ReadUpTo(fd.get(), more, file)) {
         bytes.insert(bytes.end(), more, more + n);
         RefuseTooLarge(file, bytes.size());
     }

@@ -1,8 +1,10 @@
-// Whole files read into memory: the inputs of an archive, a stub file, a comment file.
+// Whole files read into memory: a stub file, a comment file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,10 @@ namespace quorvel::tool {
 // The whole file; refused before anything is read when it has 2^31 bytes or more, which no
 // archive entry can hold. Throws ToolError naming the file.
 std::vector<std::uint8_t> ReadContents(const std::filesystem::path& file);
+
+// Reads from `fd` until `out` is full or the file ends; returns the bytes read. Throws
+// ToolError naming the file.
+std::size_t ReadUpTo(int fd, std::span<std::uint8_t> out, const std::filesystem::path& file);
 
 // A text file as it is. Throws ToolError naming the file.
 std::string ReadTextFile(const std::string& file);

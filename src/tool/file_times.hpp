@@ -2,12 +2,14 @@
 // keeps one, else the last write time.
 #pragma once
 
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "packer/entry_writer.hpp"
 
 namespace quorvel::tool {
 
-EntryTimes ReadFileTimes(const std::filesystem::path& file);
+// The times of a statx record asked for STATX_BASIC_STATS | STATX_BTIME.
+EntryTimes FileTimes(const struct statx& info);
 
 }  // namespace quorvel::tool

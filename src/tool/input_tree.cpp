@@ -58,7 +58,10 @@ public:
         if (!S_ISREG(info.st_mode)) return skipped_.Skip(SkipReason::SpecialFile, source);
         output_.RefuseAsInput(source, info);
         if (stored.empty()) throw ToolError(source.string() + ": a file needs a name to be stored under");
-        Add({stored, source, false, static_cast<std::uint64_t>(info.st_size)});
+        // A link is resolved now, so that the file can be opened later without following one.
+        const fs::path target = fs::is_symlink(own) ? fs::canonical(source, error) : source;
+        if (error) return skipped_.Skip(SkipReason::BrokenLink, source);
+        Add({stored, source, false, static_cast<std::uint64_t>(info.st_size), IdOf(info), target});
     }
 
 private:

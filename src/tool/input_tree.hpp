@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tool/file_id.hpp"
 #include "tool/warning_sink.hpp"
 
 namespace quorvel::tool {
@@ -16,7 +17,11 @@ struct InputEntry {
     std::string storedName;  // UTF-8, parts separated by backslashes
     std::filesystem::path source;
     bool isFolder = false;
-    std::uint64_t size = 0;  // a file's, when it was met
+    // A file's, when it was met: its size, device and inode, and the path it is read from,
+    // the source itself or, for a link, the file the link led to then.
+    std::uint64_t size = 0;
+    FileId id{};
+    std::filesystem::path target{};
 };
 
 // How the paths given to pack are walked.

@@ -6,21 +6,39 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 #include "tool/interrupt_cleanup.hpp"
 #include "tool/tool_error.hpp"
 
 namespace quorvel::tool {
+namespace {
+
+// A new file named `base` and six random letters or digits, as mkstemp makes it but with
+// the mode asked for (mkstemp's is 0600 whatever the umask). Returns -1 with errno set.
+int CreateTemporary(const std::string& base, mode_t mode, std::string& name) {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = base;
+        for (int i = 0; i < 6; ++i) name += kLetters[letter(random)];
+        const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
 
 // The file is made and registered while interrupts wait in this thread, which creates the
 // output before the worker threads start: an interrupt finds either no file or one it removes.
-OutputFile::OutputFile(std::filesystem::path target) : target_(std::move(target)) {
+OutputFile::OutputFile(std::filesystem::path target, mode_t mode) : target_(std::move(target)) {
     InstallInterruptCleanup();
-    temporary_ = target_.string() + ".partial-XXXXXX";
     int error = 0;
     {
         const InterruptHold hold;
-        fd_ = mkstemp(temporary_.data());
+        fd_ = CreateTemporary(target_.string() + ".partial-", mode, temporary_);
         error = errno;
         if (fd_ >= 0) GuardTemporary(AT_FDCWD, temporary_.c_str());
     }
@@ -55,7 +73,7 @@ void OutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> byt
 }
 
 void OutputFile::Commit() {
-    if (fchmod(fd_, 0755) != 0 || close(fd_) != 0) {
+    if (close(fd_) != 0) {
         fd_ = -1;
         Fail("cannot be written");
     }

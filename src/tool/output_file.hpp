@@ -3,6 +3,8 @@
 // or SIGHUP ends the tool. One at a time, made before any other thread starts.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -12,7 +14,8 @@ namespace quorvel::tool {
 
 class OutputFile {
 public:
-    explicit OutputFile(std::filesystem::path target);
+    // The file is made with `mode` less the umask, as the system applies it.
+    OutputFile(std::filesystem::path target, mode_t mode);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -20,7 +23,7 @@ public:
     void Write(std::span<const std::uint8_t> bytes);
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     std::uint64_t Size() const { return size_; }
-    // Makes the file executable and gives it the output's name.
+    // Gives the file the output's name.
     void Commit();
 
 private:

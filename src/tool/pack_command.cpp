@@ -11,7 +11,7 @@
 #include "packer/entry_writer.hpp"
 #include "tool/code_page.hpp"
 #include "tool/file_contents.hpp"
-#include "tool/file_times.hpp"
+#include "tool/input_file.hpp"
 #include "tool/input_tree.hpp"
 #include "tool/output_file.hpp"
 #include "tool/pack_progress.hpp"
@@ -65,17 +65,28 @@ std::vector<std::string> StoredNames(const std::vector<InputEntry>& entries, int
     return names;
 }
 
+struct ChosenStub {
+    std::vector<std::uint8_t> bytes;
+    bool windows = false;
+};
+
 // The Expander in front, named on a terminal when OUTPUT's name chose it. Names are checked
 // against what Windows can create when it is the Windows one.
-std::vector<std::uint8_t> Stub(const PackOptions& options, const std::vector<InputEntry>& entries,
-                               const std::vector<std::string>& names, const WarningSink& warn) {
+ChosenStub Stub(const PackOptions& options, const std::vector<InputEntry>& entries,
+                const std::vector<std::string>& names, const WarningSink& warn) {
     const std::string choice = StubChoiceFor(options.stub, options.output);
-    std::vector<std::uint8_t> stub = ChooseStub(choice);
+    ChosenStub stub{ChooseStub(choice)};
     if (!options.stub && !options.quiet && isatty(STDERR_FILENO))
         std::cerr << "quorvel: " << StubChoiceNote(choice, options.output) << "\n";
-    if (IsWindowsStub(choice, stub))
-        CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
+    stub.windows = IsWindowsStub(choice, stub.bytes);
+    if (stub.windows) CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
     return stub;
+}
+
+// Executable where the Expander in front runs as a program of this system; never wider than
+// the umask allows, which the system takes off.
+mode_t OutputMode(const ChosenStub& stub) {
+    return stub.windows ? 0666 : 0777;
 }
 
 std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
@@ -91,10 +102,10 @@ int RunPack(const PackOptions& options) {
     const std::vector<InputEntry> entries = Inputs(options, warn);
     const ArchiveOptions archive = HeaderFields(options);
     const std::vector<std::string> names = StoredNames(entries, options.codePage);
-    const std::vector<std::uint8_t> stub = Stub(options, entries, names, warn);
+    const ChosenStub stub = Stub(options, entries, names, warn);
 
-    OutputFile output(options.output);
-    output.Write(stub);
+    OutputFile output(options.output, OutputMode(stub));
+    output.Write(stub.bytes);
     std::vector<std::uint8_t> header = BuildHeader(archive);
     output.Write(header);
     BlockStreamWriter blocks(archive.password, [&](std::span<const std::uint8_t> block) {
@@ -112,24 +123,25 @@ int RunPack(const PackOptions& options) {
         blocks.Append(payload);
         progress.EntryWritten(entries[pipeline.EntriesWritten() - 1].isFolder, output.Size());
     });
+    const WarningSink warnWhilePacking = [&](const std::string& text) { progress.Say("quorvel: warning: " + text); };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const InputEntry& entry = entries[i];
         if (entry.isFolder) {
             pipeline.AddFolder(names[i]);
             continue;
         }
-        std::vector<std::uint8_t> contents = ReadContents(entry.source);
+        InputFile input = ReadInputFile(entry, warnWhilePacking);
         const std::string extension = ExtensionOf(entry.storedName);
-        const EntryReference reference = chooser.Choose(writer, contents, extension);
-        chooser.Remember(contents, extension);
-        PreparedFile file = writer.PrepareFile(names[i], ReadFileTimes(entry.source), std::move(contents), reference);
+        const EntryReference reference = chooser.Choose(writer, input.contents, extension);
+        chooser.Remember(input.contents, extension);
+        PreparedFile file = writer.PrepareFile(names[i], input.times, std::move(input.contents), reference);
         file.progress = progress.FileHook();
         pipeline.AddFile(std::move(file));
     }
     pipeline.Finish();
     blocks.Finish();
     PatchTotalSize(header, output.Size());
-    output.WriteAt(stub.size(), std::span<const std::uint8_t>(header).first(kTotalSizeBytes));
+    output.WriteAt(stub.bytes.size(), std::span<const std::uint8_t>(header).first(kTotalSizeBytes));
     output.Commit();
     progress.Finish(pipeline.BytesWritten(), output.Size());
     return kExitSuccess;

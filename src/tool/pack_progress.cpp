@@ -34,6 +34,13 @@ void PackProgress::Finish(std::uint64_t bytesIn, std::uint64_t archiveBytes) {
     Draw(true, bytesIn);
 }
 
+void PackProgress::Say(const std::string& line) {
+    const std::lock_guard lock(drawing_);
+    std::fprintf(stderr, "%s%s\n", shown_ ? "\r\033[K" : "", line.c_str());
+    std::fflush(stderr);
+    shownAt_ = {};
+}
+
 std::string PackProgress::Text(bool last, std::uint64_t bytesIn) const {
     std::string text = std::to_string(files_) + "/" + std::to_string(totalFiles_) + " files";
     if (totalFolders_ > 0) text += ", " + std::to_string(folders_) + "/" + std::to_string(totalFolders_) + " folders";

@@ -26,6 +26,9 @@ public:
     CompressProgress FileHook();
     // The last line: the bytes read in and the archive's final size.
     void Finish(std::uint64_t bytesIn, std::uint64_t archiveBytes);
+    // A line of standard error of its own, taking the progress line's place until it is
+    // drawn again.
+    void Say(const std::string& line);
 
 private:
     std::string Text(bool last, std::uint64_t bytesIn) const;

@@ -19,12 +19,26 @@ std::string InCodePage(const std::string& password, int codePage) {
     return FromUtf8(password, codePage, "the password");
 }
 
+// The Expander reads a password up to CR and takes 0x1A for the end of its input, so a
+// password holding either, or LF or a zero byte, could never be typed back to it.
+void RefuseUntypable(const std::string& password) {
+    const struct {
+        char byte;
+        const char* name;
+    } untypable[] = {{'\r', "CR"}, {'\n', "LF"}, {'\x1A', "0x1A"}, {'\0', "a zero byte"}};
+    for (const auto& [byte, name] : untypable)
+        if (password.find(byte) != std::string::npos)
+            throw ToolError(std::string("the password holds ") + name +
+                            ": the Expander could not read it back (a password cannot hold CR, LF, 0x1A or zero bytes)");
+}
+
 }  // namespace
 
 std::string PasswordForPacking(const PackOptions& options) {
     if (!options.askPassword && !options.passwordFile) return "";
     const std::string password = options.passwordFile ? ReadPasswordFile(*options.passwordFile) : AskNewPassword();
     if (password.empty()) throw ToolError("the password is empty");
+    RefuseUntypable(password);
     return InCodePage(password, options.codePage);
 }
 

@@ -1,5 +1,6 @@
 // quorvel pack end to end: folder trees packed and given back by the Expander, the same
 // bytes for the same inputs, and every error with its message and no output left behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -160,6 +161,83 @@ TEST_F(Pack, SameInputsGiveTheSameBytes) {
         packs.push_back(ReadBytes(Output()));
     }
     EXPECT_EQ(packs[0], packs[1]);
+}
+
+// Packing leaves a file's last access time as it was and stores the time it had before it
+// was read, so that packing twice gives the same bytes also where reading updates access
+// times. The access time is set older than the last write, which relatime updates on a read.
+TEST_F(Pack, AccessTimeIsStoredAsBeforeAndLeftAsItWas) {
+    const timespec times[2] = {{1000000000, 123456700}, {1500000000, 0}};  // last access, last write
+    const fs::path control = work_ / "control.txt";
+    WriteFile(control, ToBytes("control"));
+    WriteFile(Input("times/a.txt"), ToBytes("accessed"));
+    for (const fs::path& file : {control, Input("times/a.txt")})
+        ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const auto accessed = [](const fs::path& file) {
+        struct stat info {};
+        stat(file.c_str(), &info);
+        return Nanoseconds(info.st_atim);
+    };
+    ReadText(control);
+    if (accessed(control) == Nanoseconds(times[0])) GTEST_SKIP() << "reading does not update access times here";
+
+    std::vector<Bytes> packs;
+    for (int i = 0; i < 2; ++i) {
+        const RunResult packed =
+            Quorvel({"pack", "-q", "--stub", "native", "-o", Output().string(), Input("times").string()});
+        ASSERT_EQ(packed.exitCode, 0) << packed.errors;
+        packs.push_back(ReadBytes(Output()));
+    }
+    EXPECT_EQ(packs[0], packs[1]);
+    EXPECT_EQ(accessed(Input("times/a.txt")), Nanoseconds(times[0]));
+    const fs::path out = Unpack(Build::Native);
+    EXPECT_EQ(accessed(out / "times/a.txt"), Nanoseconds(times[0]));
+}
+
+// The archive gets 0777 less the umask in front of the native Expander, 0666 less it in
+// front of the Windows one: never more than the umask lets through.
+TEST_F(Pack, OutputModeFollowsTheUmask) {
+    WriteFile(Input("m/a.txt"), ToBytes("a"));
+    const struct {
+        mode_t umask;
+        const char* output;
+        mode_t mode;
+    } cases[] = {
+        {022, "sample.sfx", 0755}, {077, "sample.sfx", 0700}, {027, "sample.exe", 0640}, {077, "sample.exe", 0600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output + std::string(" under umask ") + std::to_string(c.umask));
+        const fs::path output = work_ / c.output;
+        const mode_t saved = umask(c.umask);
+        const RunResult packed = Quorvel({"pack", "-q", "-o", output.string(), Input("m").string()});
+        umask(saved);
+        ASSERT_EQ(packed.exitCode, 0) << packed.errors;
+        struct stat info {};
+        ASSERT_EQ(stat(output.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+        fs::remove(output);
+    }
+}
+
+// The Expander reads a password up to CR and stops its input at 0x1A: such passwords, and
+// zero bytes, are refused before anything is written.
+TEST_F(Pack, PasswordsTheExpanderCannotReadAreRefused) {
+    WriteFile(Input("p/a.txt"), ToBytes("a"));
+    const fs::path file = work_ / "password.txt";
+    const struct {
+        std::string line;
+        std::string named;
+    } cases[] = {{"pass\rword", "CR"}, {"pass\x1Aword", "0x1A"}, {std::string("pass\0word", 9), "a zero byte"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named);
+        std::ofstream(file, std::ios::binary) << c.line << "\n";
+        ExpectFailure(Quorvel({"pack", "-q", "--password-file", file.string(), "-o", Output().string(),
+                               Input("p").string()}),
+                      "the password holds " + c.named + ": the Expander could not read it back");
+    }
+    std::ofstream(file, std::ios::binary) << "password\r\n";  // a CR LF line end is no part of it
+    EXPECT_EQ(Quorvel({"pack", "-q", "--password-file", file.string(), "-o", Output().string(), Input("p").string()})
+                  .exitCode,
+              0);
 }
 
 TEST_F(Pack, SimilarFilesStartFromEachOther) {

@@ -1,0 +1,84 @@
+// Reading an input the walk met: the file it found is read, up to the size it had then, and
+// whatever stands in its place by the time it is read is refused at once, neither waited
+// for nor read on. Each change is made to a file met by itself and through a link.
+#include "tool/input_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+
+#include "support/expander_runner.hpp"
+#include "tool/tool_error.hpp"
+
+namespace quorvel::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kContents = "0123456789";
+
+void Write(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+}
+
+struct Case {
+    const char* what;
+    std::function<void(const fs::path&)> change;  // made to the file between the walk and the read
+    std::string error;                           // "" when it is read
+    std::string warning;                         // expected when it is read, "" for none
+};
+
+const Case kCases[] = {
+    {"unchanged", [](const fs::path&) {}, "", ""},
+    {"grown", [](const fs::path& f) { std::ofstream(f, std::ios::app) << "more"; }, "",
+     "grew while being packed; the 10 bytes it had when found are stored"},
+    {"shrunk", [](const fs::path& f) { fs::resize_file(f, 4); }, "changed while being packed: it is shorter", ""},
+    {"removed", [](const fs::path& f) { fs::remove(f); }, "cannot be read (No such file or directory)", ""},
+    {"a pipe", [](const fs::path& f) { fs::remove(f), mkfifo(f.c_str(), 0600); },
+     "changed while being packed: what stands where it was is no regular file", ""},
+    {"a link to /dev/zero", [](const fs::path& f) { fs::remove(f), fs::create_symlink("/dev/zero", f); },
+     "changed while being packed: a link stands where it was", ""},
+    {"another file",
+     [](const fs::path& f) {
+         Write(f.string() + ".new", kContents);
+         fs::rename(f.string() + ".new", f);
+     },
+     "changed while being packed: another file stands where it was", ""},
+};
+
+TEST(ReadInputFileTest, ReadsTheFileTheWalkMetOrRefusesWhatStandsInItsPlace) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        const test::TempFolder work;
+        fs::create_directories(work / "in");
+        Write(work / "in/file", kContents);
+        fs::create_symlink("file", work / "in/link");
+        const std::vector<InputEntry> entries = CollectInputs({(work / "in").string()}, {.output = work / "out"},
+                                                              [](const std::string&) {});
+        c.change(work / "in/file");
+        for (const char* name : {"in\\file", "in\\link"}) {
+            SCOPED_TRACE(name);
+            const auto entry = std::find_if(entries.begin(), entries.end(),
+                                            [&](const InputEntry& e) { return e.storedName == name; });
+            ASSERT_NE(entry, entries.end());
+            std::string warnings;
+            try {
+                const InputFile input = ReadInputFile(*entry, [&](const std::string& text) { warnings += text; });
+                EXPECT_EQ(c.error, "");
+                EXPECT_EQ(std::string(input.contents.begin(), input.contents.end()), kContents);
+                EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
+                EXPECT_EQ(warnings.empty(), c.warning.empty()) << warnings;
+            } catch (const ToolError& error) {
+                EXPECT_EQ(std::string(error.what()).rfind(entry->source.string() + ": " + c.error, 0), 0u)
+                    << error.what();
+                EXPECT_NE(c.error, "") << error.what();
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quorvel::tool
