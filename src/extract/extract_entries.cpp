@@ -30,16 +30,16 @@ struct RecordBytes {
     [[noreturn]] void Fault(RecordFault) { BrokenFileExit(); }
 };
 
-// Consecutive entries usually share their folder, which the entry before has entered
-// already and still holds; only a different path is walked again.
+// Consecutive entries usually share their folder, or the folders above it, which the entry
+// before has entered already and still holds; only the parts that differ are walked.
 bool MakeFoldersOnce(RunState& run) {
     Text& path = run.folderPath;
     Text& made = run.madeFolders;
     bool same = path.length == made.length;
     for (std::uint32_t i = 0; same && i < path.length; ++i) same = path.bytes[i] == made.bytes[i];
     if (same) return true;
+    if (!MakeFolders(path, made)) return false;
     made.Clear();
-    if (!MakeFolders(path)) return false;
     for (std::uint32_t i = 0; i < path.length; ++i) made.Append(path.bytes[i]);
     return true;
 }

@@ -27,22 +27,34 @@ void DirectoryPart(const char* name, Text& folder) {
 }
 
 // A part is entered once the separator after it is found: a last part without one is no
-// folder to make. An empty part (two separators in a row) stays in the same folder. No
-// folder is entered by a path longer than a file name may be.
-bool MakeFolders(Text& path) {
-    LeaveFolders();
+// folder to make. An empty part (two separators in a row) stays in the same folder. The
+// parts that path shares with the held one, up to a separator, are held already; the
+// folders beyond them are let go before the first new part is entered. No folder is entered
+// by a path longer than a file name may be.
+bool MakeFolders(Text& path, const Text& held) {
+    std::uint32_t same = 0;
+    while (same < path.length && same < held.length && path.bytes[same] == held.bytes[same]) ++same;
+    std::uint32_t depth = 0;
+    bool beyond = false;
     char* part = path.bytes;
     for (char* at = part; at != nullptr && *at != 0;) {
         if (!IsSeparator(*at)) {
             at = const_cast<char*>(NextChar(at));
             continue;
         }
-        const char separator = *at;
-        *at = 0;
-        if (at != part && (static_cast<std::uint32_t>(at - path.bytes) > kMaxNameLength || !EnterFolder(path.bytes, part))) return false;
-        *at = separator;
+        const auto end = static_cast<std::uint32_t>(at - path.bytes);
+        if (at != part && end >= same) {
+            if (!beyond) LeaveFolders(depth);
+            beyond = true;
+            const char separator = *at;
+            *at = 0;
+            if (end > kMaxNameLength || !EnterFolder(path.bytes, part)) return false;
+            *at = separator;
+        }
+        if (at != part) ++depth;
         part = ++at;
     }
+    if (!beyond) LeaveFolders(depth);
     return true;
 }
 

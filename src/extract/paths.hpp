@@ -10,9 +10,10 @@ namespace quorvel {
 void DirectoryPart(const char* name, Text& folder);
 
 // Enters every folder along path that is followed by a separator, outermost first, making
-// the missing ones; the innermost stays held for the files made in it. False when one
-// cannot be made or entered: path is then cut after that part, for the message.
-bool MakeFolders(Text& path);
+// the missing ones; they stay held, the innermost for the files made in it. held is the path
+// entered before, whose folders are held still. False when a folder cannot be made or
+// entered: path is then cut after that part, for the message.
+bool MakeFolders(Text& path, const Text& held);
 
 // "Cannot make folder : " and the path up to the failing folder; ends the program with exit
 // code 2.

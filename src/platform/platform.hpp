@@ -37,10 +37,11 @@ bool OpenForReading(FileObject& file, const char* name);
 // it holds the folders along the current path, and looks up and creates files in the
 // innermost one. A link, junction or other reparse point on the way is never followed.
 
-// Lets go of the folders held; the run's own folder is the innermost again.
-void LeaveFolders();
+// Lets go of the folders held but the outermost `keep` of them (none: the run's own folder
+// is the innermost again).
+void LeaveFolders(std::uint32_t keep = 0);
 // Enters the folder named by path's last part (which begins at part) inside the innermost
-// folder held, making it when nothing stands there. False when it cannot be made or entered,
+// folder held, making it when nothing stands there; it is held from then on. False when it cannot be made or entered,
 // or when something else stands there: a file, a link, a reparse point.
 bool EnterFolder(const char* path, const char* part);
 // Whether anything stands at the name in the innermost folder: a file, a folder, a link

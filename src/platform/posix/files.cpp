@@ -44,22 +44,29 @@ bool OpenForReading(FileObject& file, const char* name) {
     return posix::ToSystemName(name, systemName) && Adopt(file, open(systemName, O_RDONLY | O_CLOEXEC), FileState::Reading);
 }
 
-void LeaveFolders() {
-    if (posix::HeldFolder != AT_FDCWD) close(posix::HeldFolder);
-    posix::HeldFolder = AT_FDCWD;
+namespace {
+
+// The folders along the current path, outermost first; the last is HeldFolder.
+int HeldFolders[kMaxNameLength / 2 + 1];
+std::uint32_t HeldCount;
+
+}  // namespace
+
+void LeaveFolders(std::uint32_t keep) {
+    while (HeldCount > keep) close(HeldFolders[--HeldCount]);
+    posix::HeldFolder = HeldCount != 0 ? HeldFolders[HeldCount - 1] : AT_FDCWD;
 }
 
 // O_PATH: a folder that may be searched but not listed can still be entered.
 bool EnterFolder(const char*, const char* part) {
     constexpr int kFolder = O_PATH | O_DIRECTORY | O_NOFOLLOW;
     char systemName[posix::kSystemNameSize];
-    if (!posix::ToSystemName(part, systemName)) return false;
+    if (HeldCount == sizeof HeldFolders / sizeof HeldFolders[0] || !posix::ToSystemName(part, systemName)) return false;
     long fd = OpenAt(systemName, kFolder);
     if (fd < 0 && errno == ENOENT && syscall(SYS_mkdirat, posix::HeldFolder, systemName, 0777) == 0)
         fd = OpenAt(systemName, kFolder);
     if (fd < 0) return false;
-    LeaveFolders();
-    posix::HeldFolder = static_cast<int>(fd);
+    posix::HeldFolder = HeldFolders[HeldCount++] = static_cast<int>(fd);
     return true;
 }
 

@@ -55,8 +55,8 @@ bool IsPlainFolder(const char* path) {
 
 }  // namespace
 
-void LeaveFolders() {
-    while (HeldCount != 0) CloseHandle(HeldFolders[--HeldCount]);
+void LeaveFolders(std::uint32_t keep) {
+    while (HeldCount > keep) CloseHandle(HeldFolders[--HeldCount]);
 }
 
 // Opened as itself, whatever it is: a file or a reparse point found there is refused.
