@@ -5,7 +5,8 @@
 #   i686:   the shipped expander.exe under 32-bit Wine, where this machine runs 32-bit programs;
 #   x86_64: its twin expander64.exe, built from the same sources, under 64-bit Wine, where
 #           it cannot.
-# QUORVEL_WINDOWS_TESTS=i686|x86_64 sets the choice; otherwise a 32-bit probe makes it. The
+# QUORVEL_WINDOWS_TESTS=i686|x86_64 sets the choice; otherwise a 32-bit probe makes it (and
+# where 32-bit Wine could not be installed, as scripts/deps.sh reports, x86_64 stands in). The
 # choice is kept in STATE/windows.env for the tests, and stated in one line in STATE/decision.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,6 +28,9 @@ decide() {
     "")
       if reason=$(sh "$here/../../scripts/probe-32bit.sh"); then
         use i686; why="this machine runs 32-bit programs"
+        if [ ! -x "$loader" ]; then
+          use x86_64; why="32-bit Wine is not installed, although this machine runs 32-bit programs"
+        fi
       else
         use x86_64; why="this machine cannot run 32-bit programs ($reason)"
       fi;;
