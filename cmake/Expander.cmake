@@ -9,7 +9,7 @@ set(QUORVEL_STUB_COMPILE_OPTIONS
   -fomit-frame-pointer -fno-ident -fno-plt)
 
 # The few loops extraction spends its time in are built for speed; everything else for size.
-set(QUORVEL_STUB_HOT_SOURCES src/format/code_tree.cpp src/extract/decode_entry.cpp)
+set(QUORVEL_STUB_HOT_SOURCES src/format/code_tree.cpp src/expander/extract/decode_entry.cpp)
 set(QUORVEL_STUB_HOT_OPTIONS -O2 -fno-align-functions -fno-align-jumps -fno-align-loops -fno-align-labels)
 set_source_files_properties(${QUORVEL_STUB_HOT_SOURCES} PROPERTIES COMPILE_OPTIONS
   "$<$<BOOL:$<TARGET_PROPERTY:QUORVEL_STUB>>:${QUORVEL_STUB_HOT_OPTIONS}>")
@@ -27,7 +27,7 @@ endfunction()
 # fault_probe faults on purpose; rename_probe (Windows only) renames a folder, as another
 # program would while the Expander runs.
 function(quorvel_add_probe name output_path)
-  add_executable(${name} tests/e2e/${name}.cpp src/console/console.cpp src/console/text.cpp ${ARGN})
+  add_executable(${name} tests/e2e/${name}.cpp src/expander/console/console.cpp src/expander/console/text.cpp ${ARGN})
   quorvel_stub_program(${name} ${output_path} ${QUORVEL_STUB_SIZE})
 endfunction()
 
@@ -53,7 +53,7 @@ function(quorvel_stub_program target output_path size)
     target_link_libraries(${target} PRIVATE kernel32 user32 shell32 msvcrt gcc)
   else()
     target_compile_options(${target} PRIVATE -fno-pie -fdata-sections)
-    # On x86_64 the program brings its own start-up code (src/platform/posix/entry.cpp), so
+    # On x86_64 the program brings its own start-up code (src/expander/platform/posix/entry.cpp), so
     # that it runs on older C libraries than the compiler's start files ask for.
     if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
       target_compile_definitions(${target} PRIVATE QUORVEL_OWN_START_CODE)
@@ -79,10 +79,8 @@ function(quorvel_add_cross_build target toolchain suffix)
   set(outputs "${QUORVEL_BIN_DIR}/expander${suffix}.exe" "${QUORVEL_BIN_DIR}/fault_probe${suffix}.exe"
     "${QUORVEL_BIN_DIR}/rename_probe${suffix}.exe")
   file(GLOB_RECURSE inputs CONFIGURE_DEPENDS
-    "${PROJECT_SOURCE_DIR}/src/driver/*" "${PROJECT_SOURCE_DIR}/src/console/*"
-    "${PROJECT_SOURCE_DIR}/src/platform/*" "${PROJECT_SOURCE_DIR}/src/archive/*"
-    "${PROJECT_SOURCE_DIR}/src/format/*" "${PROJECT_SOURCE_DIR}/src/decoder/*"
-    "${PROJECT_SOURCE_DIR}/src/extract/*")
+    "${PROJECT_SOURCE_DIR}/src/expander/*" "${PROJECT_SOURCE_DIR}/src/format/*"
+    "${PROJECT_SOURCE_DIR}/src/decoder/*")
   list(APPEND inputs "${PROJECT_SOURCE_DIR}/tests/e2e/fault_probe.cpp" "${PROJECT_SOURCE_DIR}/tests/e2e/rename_probe.cpp"
     "${PROJECT_SOURCE_DIR}/CMakeLists.txt" "${PROJECT_SOURCE_DIR}/cmake/Sources.cmake"
     "${PROJECT_SOURCE_DIR}/cmake/Expander.cmake" "${PROJECT_SOURCE_DIR}/cmake/${toolchain}.cmake"

@@ -9,28 +9,28 @@ set(QUORVEL_FORMAT_SOURCES
 
 # The Expander proper, without its platform layer.
 set(QUORVEL_EXPANDER_SOURCES
-  src/driver/driver.cpp
-  src/console/console.cpp
-  src/console/text.cpp
-  src/archive/open_archive.cpp
-  src/archive/block_stream.cpp
-  src/archive/password.cpp
-  src/extract/extract_entries.cpp
-  src/extract/decode_entry.cpp
-  src/extract/overwrite.cpp
-  src/extract/paths.cpp
+  src/expander/driver/driver.cpp
+  src/expander/console/console.cpp
+  src/expander/console/text.cpp
+  src/expander/archive/open_archive.cpp
+  src/expander/archive/block_stream.cpp
+  src/expander/archive/password.cpp
+  src/expander/extract/extract_entries.cpp
+  src/expander/extract/decode_entry.cpp
+  src/expander/extract/overwrite.cpp
+  src/expander/extract/paths.cpp
 )
 
 set(QUORVEL_POSIX_PLATFORM_SOURCES
-  src/platform/posix/console.cpp
-  src/platform/posix/files.cpp
-  src/platform/posix/process.cpp
-  src/platform/posix/system_names.cpp
+  src/expander/platform/posix/console.cpp
+  src/expander/platform/posix/files.cpp
+  src/expander/platform/posix/process.cpp
+  src/expander/platform/posix/system_names.cpp
 )
-set(QUORVEL_POSIX_ENTRY_SOURCE src/platform/posix/entry.cpp)
+set(QUORVEL_POSIX_ENTRY_SOURCE src/expander/platform/posix/entry.cpp)
 
 set(QUORVEL_WIN32_PLATFORM_SOURCES
-  src/platform/win32/console.cpp
-  src/platform/win32/files.cpp
-  src/platform/win32/process.cpp
+  src/expander/platform/win32/console.cpp
+  src/expander/platform/win32/files.cpp
+  src/expander/platform/win32/process.cpp
 )

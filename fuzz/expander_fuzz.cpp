@@ -24,11 +24,11 @@
 #include <map>
 #include <set>
 
-#include "archive/block_stream.hpp"
-#include "archive/open_archive.hpp"
+#include "expander/archive/block_stream.hpp"
+#include "expander/archive/open_archive.hpp"
 #include "archive_input.hpp"
-#include "console/console.hpp"
-#include "extract/extract_entries.hpp"
+#include "expander/console/console.hpp"
+#include "expander/extract/extract_entries.hpp"
 
 namespace quorvel {
 namespace {

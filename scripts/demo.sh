@@ -29,7 +29,7 @@ echo "making a sample folder in $out/sample ..."
 rm -rf "$out"
 run "mkdir -p $out/sample/docs $out/sample/src $out/sample/bin '$out/sample/empty folder'"
 run "printf 'Quorvel Expander sample\r\n' >$out/sample/readme.txt && : >$out/sample/docs/empty.txt"
-run "cp README.md $out/sample/docs/ && cp src/archive/*.hpp $out/sample/src/"
+run "cp README.md $out/sample/docs/ && cp src/expander/archive/*.hpp $out/sample/src/"
 run "printf '#!/bin/sh\necho hello from the sample\n' >$out/sample/bin/hello.sh && chmod 755 $out/sample/bin/hello.sh"
 
 run "build/bin/quorvel pack --comment 'Quorvel sample archive' -o $out/sample.sfx $out/sample"

@@ -1,7 +1,7 @@
 // A program built on the Expander's console and platform layers that faults on purpose, so
 // that the internal-fault report can be checked on both systems. The fault is chosen by the
 // first character of standard input: a (access), d (divide) or s (stack).
-#include "console/console.hpp"
+#include "expander/console/console.hpp"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // each ended by CR; it prints "renamed" or "refused" and the system's error number.
 #include <windows.h>
 
-#include "console/console.hpp"
-#include "console/text.hpp"
+#include "expander/console/console.hpp"
+#include "expander/console/text.hpp"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Linked into the sanitizer build of the native Expander only (cmake/Expander.cmake). Its
 // archive is the self-extracting file that the script standing in front of the archive
 // keeps open as descriptor 3; a sanitizer's finding ends it with a code no Expander uses.
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
 // The block reader over real files, with the process end turned into an exception so that
 // failures can be examined: the exit code and every byte printed.
-#include "archive/block_stream.hpp"
+#include "expander/archive/block_stream.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "archive/open_archive.hpp"
+#include "expander/archive/open_archive.hpp"
 #include "format/crc16.hpp"
-#include "console/console.hpp"
+#include "expander/console/console.hpp"
 #include "packer/archive_writer.hpp"
 
 namespace quorvel {

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/platform.hpp"
-#include "platform/posix/file_status.hpp"
-#include "platform/posix/system_names.hpp"
+#include "expander/platform/platform.hpp"
+#include "expander/platform/posix/file_status.hpp"
+#include "expander/platform/posix/system_names.hpp"
 
 namespace quorvel {
 

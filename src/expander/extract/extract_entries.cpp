@@ -1,18 +1,18 @@
 // The extraction loop: entry records one after another from the block stream, folders made,
 // files written with their times, and each file's first bytes kept in the history ring for
 // the files that start from it.
-#include "extract/extract_entries.hpp"
+#include "expander/extract/extract_entries.hpp"
 
-#include "archive/block_stream.hpp"
-#include "console/console.hpp"
-#include "console/messages.hpp"
+#include "expander/archive/block_stream.hpp"
+#include "expander/console/console.hpp"
+#include "expander/console/messages.hpp"
 #include "decoder/decoder_storage.hpp"
 #include "decoder/file_entry.hpp"
 #include "format/entry_names.hpp"
 #include "format/entry_record.hpp"
-#include "extract/decode_entry.hpp"
-#include "extract/overwrite.hpp"
-#include "extract/paths.hpp"
+#include "expander/extract/decode_entry.hpp"
+#include "expander/extract/overwrite.hpp"
+#include "expander/extract/paths.hpp"
 
 namespace quorvel {
 namespace {

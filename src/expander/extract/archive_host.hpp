@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "archive/block_stream.hpp"
-#include "console/console.hpp"
+#include "expander/archive/block_stream.hpp"
+#include "expander/console/console.hpp"
 
 namespace quorvel {
 

@@ -3,7 +3,7 @@
 // routine under that routine's first symbol version, so that the Expander starts on every
 // glibc from 2.17 on, not only on those that have the newer version the compiler's start
 // files ask for.
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 int main() { quorvel::ProgramMain(); }
 

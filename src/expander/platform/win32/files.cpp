@@ -1,7 +1,7 @@
 // File objects, the directory search and the held target folders through kernel32.
 #include <windows.h>
 
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/system_names.hpp"
+#include "expander/platform/posix/system_names.hpp"
 
 #include <iconv.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "format/code_pages.hpp"
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel::posix {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel {
 

@@ -1,9 +1,9 @@
 // The program: open the archive, extract it, open the run command. Every failure ends the
 // process inside the phase where it happens.
-#include "archive/open_archive.hpp"
-#include "console/console.hpp"
-#include "console/messages.hpp"
-#include "extract/extract_entries.hpp"
+#include "expander/archive/open_archive.hpp"
+#include "expander/console/console.hpp"
+#include "expander/console/messages.hpp"
+#include "expander/extract/extract_entries.hpp"
 
 namespace quorvel {
 namespace {

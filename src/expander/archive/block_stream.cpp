@@ -1,8 +1,8 @@
-#include "archive/block_stream.hpp"
+#include "expander/archive/block_stream.hpp"
 
-#include "archive/open_archive.hpp"
+#include "expander/archive/open_archive.hpp"
 #include "format/crc16.hpp"
-#include "console/console.hpp"
+#include "expander/console/console.hpp"
 
 namespace quorvel {
 

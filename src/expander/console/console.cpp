@@ -1,8 +1,8 @@
 // Buffered console streams. Output leaves in pieces of 128 bytes; only a character device
 // is flushed at line ends and after questions. Input is refilled 128 bytes at a time, and
 // the end of input shows as a 0x1A byte that no read ever moves past.
-#include "console/console.hpp"
-#include "console/messages.hpp"
+#include "expander/console/console.hpp"
+#include "expander/console/messages.hpp"
 
 namespace quorvel {
 namespace {

@@ -1,8 +1,8 @@
-#include "extract/overwrite.hpp"
+#include "expander/extract/overwrite.hpp"
 
-#include "console/console.hpp"
-#include "console/messages.hpp"
-#include "platform/platform.hpp"
+#include "expander/console/console.hpp"
+#include "expander/console/messages.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel {
 

@@ -1,7 +1,7 @@
-#include "extract/decode_entry.hpp"
+#include "expander/extract/decode_entry.hpp"
 
 #include "decoder/decode_file_data.hpp"
-#include "extract/archive_host.hpp"
+#include "expander/extract/archive_host.hpp"
 
 namespace quorvel {
 

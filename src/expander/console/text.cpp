@@ -1,8 +1,8 @@
-#include "console/text.hpp"
+#include "expander/console/text.hpp"
 
 #include <cstdlib>
 
-#include "console/console.hpp"
+#include "expander/console/console.hpp"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel {
 namespace {

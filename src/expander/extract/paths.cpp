@@ -1,9 +1,9 @@
-#include "extract/paths.hpp"
+#include "expander/extract/paths.hpp"
 
-#include "console/console.hpp"
-#include "console/messages.hpp"
+#include "expander/console/console.hpp"
+#include "expander/console/messages.hpp"
 #include "format/entry_names.hpp"
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel {
 

@@ -1,10 +1,10 @@
 // Opening the archive carried behind the Expander's own executable: the banner, the length
 // checks, the header fields, the comment and the password question.
 #include "format/archive_format.hpp"
-#include "archive/open_archive.hpp"
-#include "archive/block_stream.hpp"
-#include "console/console.hpp"
-#include "console/messages.hpp"
+#include "expander/archive/open_archive.hpp"
+#include "expander/archive/block_stream.hpp"
+#include "expander/console/console.hpp"
+#include "expander/console/messages.hpp"
 
 namespace quorvel {
 

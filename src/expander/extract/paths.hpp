@@ -2,7 +2,7 @@
 // part at a time from the run's folder. A backslash and a slash both separate parts.
 #pragma once
 
-#include "console/text.hpp"
+#include "expander/console/text.hpp"
 
 namespace quorvel {
 

@@ -1,7 +1,7 @@
 // Standard input and output through kernel32 handles.
 #include <windows.h>
 
-#include "platform/platform.hpp"
+#include "expander/platform/platform.hpp"
 
 namespace quorvel {
 

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 
-#include "platform/platform.hpp"
-#include "platform/posix/file_status.hpp"
+#include "expander/platform/platform.hpp"
+#include "expander/platform/posix/file_status.hpp"
 
 namespace quorvel {
 namespace {

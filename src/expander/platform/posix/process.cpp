@@ -10,9 +10,9 @@
 #include <csignal>
 #include <cstdint>
 
-#include "platform/platform.hpp"
-#include "platform/posix/file_status.hpp"
-#include "platform/posix/system_names.hpp"
+#include "expander/platform/platform.hpp"
+#include "expander/platform/posix/file_status.hpp"
+#include "expander/platform/posix/system_names.hpp"
 
 extern char** environ;
 

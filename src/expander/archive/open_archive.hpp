@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "console/text.hpp"
+#include "expander/console/text.hpp"
 
 namespace quorvel {
 
