@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "tool/payload_pipeline.hpp"
+#include "packer/payload_pipeline.hpp"
 
 namespace quorvel::tool {
 namespace {

@@ -1,4 +1,4 @@
-#include "tool/fingerprint_index.hpp"
+#include "packer/fingerprint_index.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Reading an input the walk met: the file it found is read, up to the size it had then, and
 // whatever stands in its place by the time it is read is refused at once, neither waited
 // for nor read on. Each change is made to a file met by itself and through a link.
-#include "tool/input_file.hpp"
+#include "tool/pack/input_file.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "support/expander_runner.hpp"
-#include "tool/tool_error.hpp"
+#include "tool/common/tool_error.hpp"
 
 namespace quorvel::tool {
 namespace {

@@ -1,4 +1,4 @@
-#include "tool/payload_pipeline.hpp"
+#include "packer/payload_pipeline.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tool/input_tree.hpp"
-#include "tool/reference_choice.hpp"
+#include "tool/pack/input_tree.hpp"
+#include "packer/reference_choice.hpp"
 
 namespace quorvel::tool {
 namespace {

@@ -1,4 +1,4 @@
-#include "tool/portable_names.hpp"
+#include "tool/common/portable_names.hpp"
 
 #include <gtest/gtest.h>
 

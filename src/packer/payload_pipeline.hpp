@@ -1,0 +1,58 @@
+// Writes the entry records of an archive in order while their files are compressed on
+// worker threads: the main thread reads and prepares later files meanwhile. The output
+// does not depend on the threads: each file's data depends only on its contents and its
+// preset, and records are written strictly in the order they were added.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "packer/entry_writer.hpp"
+#include "packer/task_pool.hpp"
+
+namespace quorvel {
+
+class PayloadPipeline {
+public:
+    // Receives the payload bytes of the entries written, after each entry.
+    using Sink = std::function<void(std::vector<std::uint8_t> payload)>;
+
+    PayloadPipeline(EntryWriter& writer, int effort, Sink sink);
+
+    void AddFolder(const std::string& name);
+    void AddFile(PreparedFile file);
+    // Writes every entry still waiting.
+    void Finish();
+
+    std::size_t EntriesWritten() const { return written_; }
+    std::uint64_t BytesWritten() const { return bytesIn_; }
+
+private:
+    struct Pending {
+        std::string folder;                  // when it is a folder entry
+        std::shared_ptr<PreparedFile> file;  // when it is a file entry
+        std::future<void> compressed;
+    };
+
+    // Writes the entries at the front that are ready; waits for them while the bytes held
+    // are more than a bound, or when `all`.
+    void WriteReady(bool all);
+    void Write(Pending& pending);
+
+    EntryWriter& writer_;
+    int effort_;
+    Sink sink_;
+    std::deque<Pending> pending_;
+    std::atomic<std::uint64_t> bytesHeld_ = 0;  // the workers trade contents for compressed data
+    std::size_t written_ = 0;
+    std::uint64_t bytesIn_ = 0;
+    TaskPool pool_;  // last: its threads stop before the rest goes
+};
+
+}  // namespace quorvel

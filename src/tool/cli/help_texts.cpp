@@ -1,0 +1,121 @@
+#include "tool/cli/help_texts.hpp"
+
+namespace quorvel::tool {
+namespace {
+
+const char kToolHelp[] =
+    "usage: quorvel COMMAND [options]\n"
+    "\n"
+    "commands:\n"
+    "  pack     make a self-extracting file (quorvel pack --help)\n"
+    "  list     show what a self-extracting file holds (quorvel list --help)\n"
+    "  test     check that a self-extracting file is intact (quorvel test --help)\n"
+    "  extract  unpack a self-extracting file without running it (quorvel extract --help)\n"
+    "\n"
+    "  --help     this text\n"
+    "  --version  the tool's version\n"
+    "\n"
+    "exit codes: 0 done, 1 failed (damaged archive, wrong password, a file not written),\n"
+    "2 wrong command line or unreadable file\n";
+
+const char kPackHelp[] =
+    "usage: quorvel pack [options] -o OUTPUT PATH...\n"
+    "\n"
+    "Makes OUTPUT, a self-extracting file: an Expander followed by an archive of the given\n"
+    "files and folders (folders are walked recursively). Stored names are relative to each\n"
+    "PATH's parent folder. Links to files are stored as files; links to folders (unless -L),\n"
+    "links that lead nowhere and special files are skipped. OUTPUT may not be one of the\n"
+    "inputs nor lie inside an input folder.\n"
+    "\n"
+    "options:\n"
+    "  -o OUTPUT              the self-extracting file to write\n"
+    "  -C DIR                 take PATHs relative to DIR and store them as given\n"
+    "  --stub windows|native|FILE\n"
+    "                         the Expander in front: the Windows one, the native Linux\n"
+    "                         one, or a 20480-byte FILE; without --stub an OUTPUT ending\n"
+    "                         in .exe (any case) gets the Windows one, any other name the\n"
+    "                         native one, and a terminal is told which\n"
+    "  --comment TEXT         shown when the file is run\n"
+    "  --comment-file FILE    the comment from a file\n"
+    "  --run COMMAND          the document or program to open after extraction\n"
+    "  --password             scramble with a password asked on the terminal\n"
+    "  --password-file FILE   scramble with the first line of FILE\n"
+    "  --codepage N           the code page of the Expander's users: 932, 936, 949, 950 or\n"
+    "                         1252 (default); names, comment and command are converted\n"
+    "  --allow-unportable-names\n"
+    "                         for the Windows Expander, only warn about names that Windows\n"
+    "                         cannot create as stored (names equal but for letter case, CON,\n"
+    "                         AUX.TXT, <>:\"|?* and control characters, a final period or\n"
+    "                         blank) instead of refusing them\n"
+    "  -1 .. -9               compression effort: -1 fastest, -9 smallest (default -6);\n"
+    "                         from -4 on, each literal and match is chosen by its cost in bits\n"
+    "  -L                     follow links to folders inside the PATHs too (a link back to\n"
+    "                         a folder it lies in is skipped with a warning)\n"
+    "  -v                     name each link and special file skipped, instead of one line\n"
+    "                         that counts them\n"
+    "  -q                     no progress line, and no line about the Expander chosen\n"
+    "  --help                 this text\n";
+
+// The options list, test and extract share.
+const char kReadOptions[] =
+    "  --codepage N           the code page the archive's names are stored in: 932, 936,\n"
+    "                         949, 950 or 1252 (default), as given to quorvel pack\n"
+    "  --password-file FILE   the password of a scrambled archive, the first line of FILE;\n"
+    "                         else QUORVEL_PASSWORD, else asked on the terminal\n";
+
+const char kListHelp[] =
+    "usage: quorvel list [options] ARCHIVE\n"
+    "\n"
+    "Shows which Expander stands in front of ARCHIVE, its size, comment, run command and\n"
+    "whether it is scrambled, then each entry: kind, size, stored bytes, ratio, the earlier\n"
+    "file it starts from (back N, shared prefix P), last-write time (UTC) and name (UTF-8,\n"
+    "'/' between parts), then totals. The data is decoded to find what each entry takes.\n"
+    "\n"
+    "options:\n"
+    "  --json                 one JSON document instead (its schema is in the README)\n";
+
+const char kTestHelp[] =
+    "usage: quorvel test [options] ARCHIVE\n"
+    "\n"
+    "Reads and decodes everything in ARCHIVE and writes nothing. Exit code 0 when it is\n"
+    "intact; 1 when it is damaged, cut short or the password is wrong (the first problem\n"
+    "is named with its entry, block and offset) or a name could reach outside the folder\n"
+    "extracted into; 2 for a wrong command line or an unreadable file. For the Windows\n"
+    "Expander, names that Windows cannot create are warned about.\n"
+    "\n"
+    "options:\n";
+
+const char kExtractHelp[] =
+    "usage: quorvel extract [options] ARCHIVE [PATTERN...]\n"
+    "\n"
+    "Writes the entries of ARCHIVE whose names match a PATTERN (all when none is given)\n"
+    "under DIR, without running anything: the run command is only shown. Patterns are\n"
+    "shell wildcards (* ? [...]) matched against the whole name as list shows it\n"
+    "('/' between parts); a folder's name matches everything inside it. Nothing is written\n"
+    "outside DIR: names that could reach outside are refused, and links already in DIR are\n"
+    "never followed. A file appears under its name only when it is complete, with its\n"
+    "times set.\n"
+    "\n"
+    "options:\n"
+    "  -d DIR                 the folder to write into (default: the current folder)\n"
+    "  --overwrite=ask|always|never|rename\n"
+    "                         what to do with a file that exists: ask (the default on a\n"
+    "                         terminal), replace it, keep it (the default otherwise), or\n"
+    "                         write under a free name like \"name (1).ext\"\n"
+    "  -y                     --overwrite=always\n"
+    "  -n                     --overwrite=never\n"
+    "  -q                     no progress bar and no summary\n";
+
+const char kHelpOption[] = "  --help                 this text\n";
+
+}  // namespace
+
+std::string HelpText(std::string_view command) {
+    if (command == "pack") return kPackHelp;
+    if (command == "list") return std::string(kListHelp) + kReadOptions + kHelpOption;
+    if (command == "test") return std::string(kTestHelp) + kReadOptions + kHelpOption;
+    if (command == "extract") return std::string(kExtractHelp) + kReadOptions + kHelpOption;
+    return kToolHelp;
+}
+
+}  // namespace quorvel::tool

@@ -1,0 +1,51 @@
+#include "tool/common/name_text.hpp"
+
+#include "reader/entry_path.hpp"
+
+namespace quorvel::tool {
+
+NameText::NameText(int codePage) : codePage_(codePage), converter_(codePage) {}
+
+std::string NameText::Shown(std::string_view storedName) {
+    const std::vector<std::string_view> parts = reader::NameParts(storedName, static_cast<unsigned>(codePage_));
+    std::string shown;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) shown += '/';
+        shown += converter_.Shown(parts[i]);
+    }
+    return shown;
+}
+
+std::string NameText::Shown(const reader::Entry& entry) {
+    return Shown(entry.name) + (entry.kind == reader::EntryKind::Folder ? "/" : "");
+}
+
+std::string NameText::ShownText(std::string_view text) { return converter_.Shown(text); }
+
+std::optional<std::vector<std::string>> NameText::SystemParts(std::string_view storedName) {
+    std::vector<std::string> parts;
+    for (const std::string_view part : reader::NameParts(storedName, static_cast<unsigned>(codePage_))) {
+        std::optional<std::string> converted = converter_.Exact(part);
+        if (!converted) return std::nullopt;
+        parts.push_back(std::move(*converted));
+    }
+    return parts;
+}
+
+std::string Printable(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace quorvel::tool

@@ -1,0 +1,67 @@
+#include "tool/common/passwords.hpp"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "tool/common/code_page.hpp"
+#include "tool/common/password_prompt.hpp"
+#include "tool/common/tool_error.hpp"
+
+namespace quorvel::tool {
+namespace {
+
+constexpr int kTries = 3;
+constexpr char kEnvironmentVariable[] = "QUORVEL_PASSWORD";
+
+// A password given in UTF-8, in the archive's code page. A password that the code page
+// cannot represent cannot be the archive's either.
+std::string InCodePage(const std::string& password, int codePage) {
+    return FromUtf8(password, codePage, "the password");
+}
+
+// The Expander reads a password up to CR and takes 0x1A for the end of its input, so a
+// password holding either, or LF or a zero byte, could never be typed back to it.
+void RefuseUntypable(const std::string& password) {
+    const struct {
+        char byte;
+        const char* name;
+    } untypable[] = {{'\r', "CR"}, {'\n', "LF"}, {'\x1A', "0x1A"}, {'\0', "a zero byte"}};
+    for (const auto& [byte, name] : untypable)
+        if (password.find(byte) != std::string::npos)
+            throw ToolError(std::string("the password holds ") + name +
+                            ": the Expander could not read it back (a password cannot hold CR, LF, 0x1A or zero bytes)");
+}
+
+}  // namespace
+
+std::string PasswordForPacking(const PackOptions& options) {
+    if (!options.askPassword && !options.passwordFile) return "";
+    const std::string password = options.passwordFile ? ReadPasswordFile(*options.passwordFile) : AskNewPassword();
+    if (password.empty()) throw ToolError("the password is empty");
+    RefuseUntypable(password);
+    return InCodePage(password, options.codePage);
+}
+
+std::string PasswordForReading(const ReadOptions& options, const reader::ArchiveHeader& header) {
+    if (!header.Scrambled()) return "";
+    const auto checked = [&](const std::string& utf8, const std::string& source) {
+        std::string password = InCodePage(utf8, options.codePage);
+        if (!reader::PasswordMatches(header, password))
+            throw ToolError("the password " + source + " is wrong");
+        return password;
+    };
+    if (options.passwordFile) return checked(ReadPasswordFile(*options.passwordFile), "in " + *options.passwordFile);
+    if (const char* given = std::getenv(kEnvironmentVariable); given != nullptr && *given != 0)
+        return checked(given, std::string("in ") + kEnvironmentVariable);
+    if (!CanAskPassword())
+        throw ToolError(std::string("the archive is scrambled: give its password with --password-file FILE or ") +
+                        kEnvironmentVariable + ", or run on a terminal to be asked");
+    for (int attempt = 1; attempt <= kTries; ++attempt) {
+        const std::string password = InCodePage(AskPassword(), options.codePage);
+        if (reader::PasswordMatches(header, password)) return password;
+        std::cerr << "quorvel: wrong password" << (attempt < kTries ? ", try again" : "") << "\n";
+    }
+    throw ToolError("the password is wrong (" + std::to_string(kTries) + " tries)");
+}
+
+}  // namespace quorvel::tool

@@ -1,0 +1,165 @@
+#include "tool/extract/extractor.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "tool/common/tool_error.hpp"
+
+namespace quorvel::tool {
+namespace {
+
+mode_t CurrentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+bool Exists(int folder, const std::string& name) {
+    struct stat info;
+    return fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// A path inside the target folder, for comparing names.
+std::string JoinedPath(std::span<const std::string> parts) {
+    std::string path;
+    for (const std::string& part : parts) path += (path.empty() ? "" : "/") + part;
+    return path;
+}
+
+}  // namespace
+
+Extractor::Extractor(const ExtractOptions& options, NameText& names, ProgressBar& progress)
+    : names_(names),
+      progress_(progress),
+      target_(options.folder),
+      patterns_(options.patterns),
+      overwrite_(options.overwrite,
+                 [this] {
+                     Collect(true);  // the files before are told of first
+                     progress_.Clear();
+                 }),
+      umask_(CurrentUmask()) {}
+
+void Extractor::Fail(const std::string& message) {
+    Collect(true);
+    Report(message);
+}
+
+void Extractor::Report(const std::string& message) {
+    progress_.Clear();
+    std::cerr << "quorvel: " << Printable(message) << "\n";
+    ++counts_.failed;
+}
+
+void Extractor::Finish() { Collect(true); }
+
+void Extractor::Collect(bool all) {
+    while (const std::optional<FileWriter::Outcome> outcome = writer_.TakeOutcome(all)) {
+        writing_.pop_front();
+        switch (outcome->result) {
+            case FileWriter::Result::Written:
+                ++counts_.files;
+                progress_.FileDone();
+                break;
+            case FileWriter::Result::Failed: Report(outcome->message); break;
+            case FileWriter::Result::Dropped: break;
+        }
+    }
+}
+
+void Extractor::SettleIfWriting(const std::string& path) {
+    for (const std::string& writing : writing_) {
+        const bool inside = path.size() > writing.size() && path.starts_with(writing) && path[writing.size()] == '/';
+        if (path == writing || inside) return Collect(true);
+    }
+}
+
+std::optional<std::vector<std::string>> Extractor::PartsOf(const reader::Entry& entry, const std::string& shown) {
+    const auto refuse = [&](const std::string& why) -> std::optional<std::vector<std::string>> {
+        Fail("entry \"" + shown + "\": " + why);
+        return std::nullopt;
+    };
+    if (entry.unsafe) return refuse("refused: the name could reach outside the folder");
+    if (entry.tooLong) return refuse("refused: the name is longer than the Expander can create");
+    const bool folder = entry.kind == reader::EntryKind::Folder;
+    // A folder's name is made up to its last separator, as the Expander makes it.
+    std::optional<std::vector<std::string>> parts = names_.SystemParts(folder ? entry.name + "\\" : entry.name);
+    if (!parts) return refuse("the name means nothing in code page " + std::to_string(names_.CodePage()));
+    std::string own = std::move(parts->back());
+    parts->pop_back();
+    std::erase_if(*parts, [](const std::string& part) { return part.empty() || part == "."; });
+    if (folder) return parts;
+    if (own.empty() || own == ".") return refuse("the name names no file");
+    parts->push_back(std::move(own));
+    return parts;
+}
+
+void Extractor::Take(const reader::Entry& entry, reader::ArchiveReader& archive) {
+    const std::string shown = names_.Shown(entry.name);
+    std::optional<std::vector<std::string>> parts;
+    if (patterns_.Matches(shown)) parts = PartsOf(entry, shown);
+    if (!parts) return archive.ReadData(nullptr);
+    try {
+        if (entry.kind == reader::EntryKind::Folder) return TakeFolder(*parts);
+        TakeFile(entry, archive, std::move(*parts));
+    } catch (const ToolError& error) {
+        archive.ReadData(nullptr);  // nothing, once the data has been read
+        Fail(error.what());
+    }
+}
+
+void Extractor::TakeFolder(const std::vector<std::string>& parts) {
+    SettleIfWriting(JoinedPath(parts));
+    target_.Folder(parts);
+    ++counts_.folders;
+}
+
+void Extractor::TakeFile(const reader::Entry& entry, reader::ArchiveReader& archive, std::vector<std::string> parts) {
+    SettleIfWriting(JoinedPath(parts));
+    std::string name = std::move(parts.back());
+    parts.pop_back();
+    const int folder = target_.Folder(parts);
+    bool replace = false;
+    if (Exists(folder, name)) {
+        parts.push_back(name);
+        switch (overwrite_.Decide(target_.PathOf(parts))) {
+            case ExistingFile::Keep:
+                ++counts_.kept;
+                return archive.ReadData(nullptr);
+            case ExistingFile::Rename:
+                Collect(true);  // a file still being written may take one of the names tried
+                name = FreeName(name, [folder](const std::string& candidate) { return Exists(folder, candidate); });
+                ++counts_.renamed;
+                break;
+            case ExistingFile::Replace: replace = true; break;
+        }
+        parts.pop_back();
+    }
+    parts.push_back(name);
+    Write(entry, archive, folder, std::move(parts), replace);
+}
+
+void Extractor::Write(const reader::Entry& entry, reader::ArchiveReader& archive, int folder,
+                      std::vector<std::string> parts, bool replace) {
+    const std::string shown = target_.PathOf(parts);
+    // The writer keeps the folder open after this thread has moved on to others.
+    UniqueFd own(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    if (!own.valid()) throw ToolError(shown + ": cannot be written (" + std::strerror(errno) + ")");
+    writer_.Begin({std::move(own), shown, parts.back(), replace, entry.times, umask_});
+    writing_.push_back(JoinedPath(parts));
+    WriterSink sink(writer_);
+    try {
+        archive.ReadData(&sink);
+    } catch (...) {
+        writer_.Drop();
+        throw;
+    }
+    writer_.End();
+    Collect(false);
+}
+
+}  // namespace quorvel::tool

@@ -1,0 +1,36 @@
+// The folder extracted into and the folders made inside it, each opened relative to the
+// one above it and never through a link: a link already standing in the tree is in the way
+// like a file, so that nothing is made or written outside the folder.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tool/common/unique_fd.hpp"
+
+namespace quorvel::tool {
+
+class TargetFolder {
+public:
+    // Makes the folder, and those above it, when missing. Throws ToolError.
+    explicit TargetFolder(const std::string& path);
+
+    // The folder of `parts` (UTF-8 names, none empty, "." or "..") inside the target, made
+    // where missing. The descriptor is valid until the next call. Throws ToolError naming
+    // the path when a part cannot be made or something else stands there.
+    int Folder(std::span<const std::string> parts);
+    // The path of a name inside the target, for messages.
+    std::string PathOf(std::span<const std::string> parts) const;
+
+private:
+    UniqueFd OpenPart(int parent, std::span<const std::string> parts) const;
+
+    std::string path_;
+    UniqueFd root_;
+    // The folders of the last call, outermost first: openFolders_[i] holds openNames_[0..i].
+    std::vector<std::string> openNames_;
+    std::vector<UniqueFd> openFolders_;
+};
+
+}  // namespace quorvel::tool

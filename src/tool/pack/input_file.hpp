@@ -1,0 +1,27 @@
+// An input file read for packing through one descriptor, opened once and checked to be the
+// file the walk met: one replaced meanwhile by another file, a link, a pipe or a device is
+// not read, so that it can neither hang the pack nor have it read without end.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "packer/entry_writer.hpp"
+#include "tool/pack/input_tree.hpp"
+#include "tool/common/warning_sink.hpp"
+
+namespace quorvel::tool {
+
+struct InputFile {
+    EntryTimes times;  // as they were before it was read
+    std::vector<std::uint8_t> contents;
+};
+
+// The file's times and its first entry.size bytes. It is opened without following a link,
+// without waiting for a writer, and without changing its last access time where the system
+// lets this process. Throws ToolError naming the source when it cannot be read, is no
+// longer the regular file the walk met, or holds fewer bytes than it did then; a file that
+// grew is read up to its size then, with a warning.
+InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn);
+
+}  // namespace quorvel::tool

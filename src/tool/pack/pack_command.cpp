@@ -1,0 +1,150 @@
+#include "tool/pack/pack_command.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+
+#include "format/archive_format.hpp"
+#include "format/crc16.hpp"
+#include "packer/archive_writer.hpp"
+#include "packer/entry_writer.hpp"
+#include "tool/common/code_page.hpp"
+#include "tool/common/file_contents.hpp"
+#include "tool/pack/input_file.hpp"
+#include "tool/pack/input_tree.hpp"
+#include "tool/pack/output_file.hpp"
+#include "tool/pack/pack_progress.hpp"
+#include "tool/common/passwords.hpp"
+#include "packer/payload_pipeline.hpp"
+#include "packer/reference_choice.hpp"
+#include "tool/pack/stored_names.hpp"
+#include "tool/pack/stub_choice.hpp"
+#include "tool/common/tool_error.hpp"
+
+namespace quorvel::tool {
+namespace {
+
+// The header's fields: texts in the code page, and the password with its flag.
+ArchiveOptions HeaderFields(const PackOptions& options) {
+    ArchiveOptions archive;
+    const std::string comment = options.commentFile ? ReadTextFile(*options.commentFile) : options.comment.value_or("");
+    archive.comment = FromUtf8(comment, options.codePage, "the comment");
+    archive.runCommand = FromUtf8(options.runCommand, options.codePage, "the run command");
+    if (archive.comment.find('\0') != std::string::npos) throw ToolError("the comment holds a zero byte");
+    archive.password = PasswordForPacking(options);
+    if (!archive.password.empty()) {
+        // Fixed by the password, so that the same inputs give the same file.
+        const auto* key = reinterpret_cast<const std::uint8_t*>(archive.password.data());
+        archive.passwordFlag = static_cast<std::uint8_t>(1 + Crc16(key, archive.password.size()) % 255);
+    }
+    return archive;
+}
+
+// The inputs in the order they go into the archive.
+std::vector<InputEntry> Inputs(const PackOptions& options, const WarningSink& warn) {
+    InputRules rules;
+    if (options.baseFolder) rules.baseFolder = *options.baseFolder;
+    rules.followFolderLinks = options.followFolderLinks;
+    rules.listSkipped = options.verbose;
+    rules.output = options.output;
+    std::vector<InputEntry> entries = CollectInputs(options.paths, rules, warn);
+    OrderForArchive(entries);
+    if (entries.empty()) throw ToolError("nothing to pack");
+    return entries;
+}
+
+// The stored name of each entry; files too large to store are refused before anything is
+// written.
+std::vector<std::string> StoredNames(const std::vector<InputEntry>& entries, int codePage) {
+    std::vector<std::string> names;
+    for (const InputEntry& entry : entries) {
+        names.push_back(ArchiveName(entry, codePage));
+        if (entry.size > kSizeLimit) throw ToolError(entry.source.string() + ": 2^31 bytes or more cannot be stored");
+    }
+    return names;
+}
+
+struct ChosenStub {
+    std::vector<std::uint8_t> bytes;
+    bool windows = false;
+};
+
+// The Expander in front, named on a terminal when OUTPUT's name chose it. Names are checked
+// against what Windows can create when it is the Windows one.
+ChosenStub Stub(const PackOptions& options, const std::vector<InputEntry>& entries,
+                const std::vector<std::string>& names, const WarningSink& warn) {
+    const std::string choice = StubChoiceFor(options.stub, options.output);
+    ChosenStub stub{ChooseStub(choice)};
+    if (!options.stub && !options.quiet && isatty(STDERR_FILENO))
+        std::cerr << "quorvel: " << StubChoiceNote(choice, options.output) << "\n";
+    stub.windows = IsWindowsStub(choice, stub.bytes);
+    if (stub.windows) CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
+    return stub;
+}
+
+// Executable where the Expander in front runs as a program of this system; never wider than
+// the umask allows, which the system takes off.
+mode_t OutputMode(const ChosenStub& stub) {
+    return stub.windows ? 0666 : 0777;
+}
+
+std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
+    std::uint64_t bytes = 0;
+    for (const InputEntry& entry : entries) bytes += entry.size;
+    return bytes;
+}
+
+}  // namespace
+
+int RunPack(const PackOptions& options) {
+    const WarningSink warn = [](const std::string& text) { std::cerr << "quorvel: warning: " << text << "\n"; };
+    const std::vector<InputEntry> entries = Inputs(options, warn);
+    const ArchiveOptions archive = HeaderFields(options);
+    const std::vector<std::string> names = StoredNames(entries, options.codePage);
+    const ChosenStub stub = Stub(options, entries, names, warn);
+
+    OutputFile output(options.output, OutputMode(stub));
+    output.Write(stub.bytes);
+    std::vector<std::uint8_t> header = BuildHeader(archive);
+    output.Write(header);
+    BlockStreamWriter blocks(archive.password, [&](std::span<const std::uint8_t> block) {
+        output.Write(block);
+        if (output.Size() > kSizeLimit) throw ToolError(options.output + ": the archive would reach 2^31 bytes");
+    });
+
+    EntryWriter writer(options.effort);
+    ReferenceChooser chooser(options.effort);
+    const auto folders = static_cast<std::size_t>(
+        std::count_if(entries.begin(), entries.end(), [](const InputEntry& entry) { return entry.isFolder; }));
+    PackProgress progress(!options.quiet && isatty(STDERR_FILENO), entries.size() - folders, folders,
+                          FileBytes(entries));
+    PayloadPipeline pipeline(writer, options.effort, [&](std::vector<std::uint8_t> payload) {
+        blocks.Append(payload);
+        progress.EntryWritten(entries[pipeline.EntriesWritten() - 1].isFolder, output.Size());
+    });
+    const WarningSink warnWhilePacking = [&](const std::string& text) { progress.Say("quorvel: warning: " + text); };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const InputEntry& entry = entries[i];
+        if (entry.isFolder) {
+            pipeline.AddFolder(names[i]);
+            continue;
+        }
+        InputFile input = ReadInputFile(entry, warnWhilePacking);
+        const std::string extension = ExtensionOf(entry.storedName);
+        const EntryReference reference = chooser.Choose(writer, input.contents, extension);
+        chooser.Remember(input.contents, extension);
+        PreparedFile file = writer.PrepareFile(names[i], input.times, std::move(input.contents), reference);
+        file.progress = progress.FileHook();
+        pipeline.AddFile(std::move(file));
+    }
+    pipeline.Finish();
+    blocks.Finish();
+    PatchTotalSize(header, output.Size());
+    output.WriteAt(stub.bytes.size(), std::span<const std::uint8_t>(header).first(kTotalSizeBytes));
+    output.Commit();
+    progress.Finish(pipeline.BytesWritten(), output.Size());
+    return kExitSuccess;
+}
+
+}  // namespace quorvel::tool
