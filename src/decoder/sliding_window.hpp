@@ -7,10 +7,10 @@
 
 #include "decoder/decoder_host.hpp"
 #include "format/history_ring.hpp"
+#include "format/item_format.hpp"
 
 namespace quorvel {
 
-constexpr std::uint32_t kMaxDistance = 8192;
 constexpr std::uint32_t kSlideSize = 32768;
 constexpr std::uint32_t kWindowSize = kSlideSize + kMaxDistance;
 // Room behind the window for match copies that store whole words past the match's end.

@@ -16,6 +16,7 @@ constexpr std::uint32_t kTotalSizeBytes = 4;
 constexpr std::uint32_t kSizeLimit = 0x7FFFFFFF;
 
 // The stored password check is the Crc16 of the password XOR-ed with the flag in both bytes.
+constexpr std::uint32_t kPasswordCheckBytes = 2;
 constexpr std::uint16_t PasswordCheckMask(std::uint8_t flag) { return static_cast<std::uint16_t>(flag * 0x0101u); }
 
 // Data bytes per block of the block stream; each block adds two check bytes.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "format/archive_format.hpp"
+#include "format/byte_stream.hpp"
 #include "format/file_time.hpp"
 #include "format/history_ring.hpp"
 #include "format/window_preset.hpp"
@@ -21,13 +22,10 @@ enum class RecordFault : std::uint8_t {
     PrefixTooLong,    // a shared prefix longer than the referenced file or than this one
 };
 
-// NextByte: the next payload byte; does not return when there is none.
-// Fault: the record cannot be valid; does not return.
+// A stream of payload bytes whose Fault(fault) reports a record that cannot be valid and
+// does not return.
 template <typename Source>
-concept RecordSource = requires(Source& source, RecordFault fault) {
-    { source.NextByte() } -> std::same_as<std::uint8_t>;
-    source.Fault(fault);
-};
+concept RecordSource = ByteStream<Source> && requires(Source& source, RecordFault fault) { source.Fault(fault); };
 
 // A byte string that can be cut short and grown by one byte at a time.
 template <typename Name>
@@ -83,13 +81,6 @@ struct FileFields {
     std::int32_t sharedPrefixLength;
     WindowPreset preset;
 };
-
-template <RecordSource Source>
-std::uint32_t ReadLittleEndian(Source& source, unsigned count) {
-    std::uint32_t value = 0;
-    for (unsigned i = 0; i < count; ++i) value |= static_cast<std::uint32_t>(source.NextByte()) << (8 * i);
-    return value;
-}
 
 template <RecordSource Source>
 FileTime ReadFileTime(Source& source) {

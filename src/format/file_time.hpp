@@ -12,6 +12,13 @@ struct FileTime {
     std::uint32_t high;
 };
 
+// A file entry's three times, each a whole FILETIME.
+struct EntryTimes {
+    std::uint64_t creation = 0;
+    std::uint64_t lastAccess = 0;
+    std::uint64_t lastWrite = 0;
+};
+
 constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 

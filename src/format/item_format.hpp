@@ -16,5 +16,7 @@ constexpr std::uint32_t kLongMatchBits = 12;
 constexpr std::uint32_t kMaxMatchLength = kLongMatchBase + (1u << kLongMatchBits) - 1;
 // DistanceTree: symbol d stands for distances 16d + 1 .. 16d + 16; the low 4 bits follow.
 constexpr std::uint32_t kDistanceLowBits = 4;
+// A match reaches back at most this far, into the file's own bytes or its window preset.
+constexpr std::uint32_t kMaxDistance = 8192;
 
 }  // namespace quorvel

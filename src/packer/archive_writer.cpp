@@ -4,6 +4,8 @@
 
 #include "format/archive_format.hpp"
 #include "format/crc16.hpp"
+#include "format/header_fields.hpp"
+#include "format/scrambling.hpp"
 #include "format/little_endian.hpp"
 
 namespace quorvel {
@@ -19,7 +21,10 @@ void AppendHeaderString(std::vector<std::uint8_t>& out, const std::string& text)
 }  // namespace
 
 std::vector<std::uint8_t> BuildHeader(const ArchiveOptions& options) {
-    if (!options.password.empty() && options.passwordFlag == 0)
+    const auto* key = reinterpret_cast<const std::uint8_t*>(options.password.data());
+    const std::uint16_t check = Crc16(key, options.password.size());
+    const std::uint8_t flag = options.passwordFlag.value_or(static_cast<std::uint8_t>(1 + check % 255));
+    if (!options.password.empty() && flag == 0)
         throw std::invalid_argument("a scrambled archive needs a non-zero password flag");
     std::vector<std::uint8_t> out;
     AppendLittleEndian(out, 0, kTotalSizeBytes);
@@ -28,10 +33,8 @@ std::vector<std::uint8_t> BuildHeader(const ArchiveOptions& options) {
     if (options.password.empty()) {
         out.push_back(0);
     } else {
-        const auto* key = reinterpret_cast<const std::uint8_t*>(options.password.data());
-        const std::uint16_t check = Crc16(key, options.password.size());
-        out.push_back(options.passwordFlag);
-        AppendLittleEndian(out, check ^ PasswordCheckMask(options.passwordFlag), 2);
+        out.push_back(flag);
+        AppendLittleEndian(out, check ^ PasswordCheckMask(flag), kPasswordCheckBytes);
     }
     return out;
 }
@@ -55,12 +58,7 @@ void BlockStreamWriter::Finish() {
 
 void BlockStreamWriter::WriteBlock() {
     const std::uint16_t check = Crc16(block_.data(), block_.size());
-    if (!password_.empty()) {
-        for (std::uint8_t& byte : block_) {
-            byte ^= static_cast<std::uint8_t>(password_[keyIndex_]);
-            keyIndex_ = keyIndex_ + 1 == password_.size() ? 0 : keyIndex_ + 1;
-        }
-    }
+    keyIndex_ = Scramble(block_.data(), block_.size(), password_.data(), password_.size(), keyIndex_);
     block_.push_back(static_cast<std::uint8_t>(check >> 8));
     block_.push_back(static_cast<std::uint8_t>(check));
     sink_(block_);
@@ -82,7 +80,28 @@ std::vector<std::uint8_t> BuildBlockStream(std::span<const std::uint8_t> payload
 
 void PatchTotalSize(std::span<std::uint8_t> header, std::uint64_t totalSize) {
     if (totalSize > kSizeLimit) throw std::length_error("the archive would reach 2^31 bytes");
-    for (int i = 0; i < 4; ++i) header[i] = static_cast<std::uint8_t>(totalSize >> (8 * i));
+    StoreTotalSize(header.data(), static_cast<std::uint32_t>(totalSize));
+}
+
+ArchiveWriter::ArchiveWriter(std::span<const std::uint8_t> stub, const ArchiveOptions& options, Output output)
+    : output_(std::move(output)),
+      headerOffset_(stub.size()),
+      header_(BuildHeader(options)),
+      blocks_(options.password, [this](std::span<const std::uint8_t> block) { Write(block); }) {
+    Write(stub);
+    Write(header_);
+}
+
+void ArchiveWriter::Write(std::span<const std::uint8_t> bytes) {
+    if (size_ + bytes.size() > kSizeLimit) throw std::length_error("the archive would reach 2^31 bytes");
+    output_.write(bytes);
+    size_ += bytes.size();
+}
+
+void ArchiveWriter::Finish() {
+    blocks_.Finish();
+    PatchTotalSize(header_, size_);
+    output_.writeAt(headerOffset_, std::span<const std::uint8_t>(header_).first(kTotalSizeBytes));
 }
 
 std::vector<std::uint8_t> BuildArchive(const ArchiveOptions& options,

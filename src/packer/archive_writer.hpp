@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,8 +15,9 @@ struct ArchiveOptions {
     std::string comment;     // shown when the Expander starts; no zero bytes
     std::string runCommand;  // opened after extraction; empty for none
     std::string password;    // empty: not scrambled
-    // Any non-zero value; it masks the stored password check.
-    std::uint8_t passwordFlag = 0x5A;
+    // Any non-zero value; it masks the stored password check. Without one, a value is
+    // taken from the password, so that the same inputs give the same file.
+    std::optional<std::uint8_t> passwordFlag;
 };
 
 // The header as stored, with its TotalSize field still 0.
@@ -49,8 +51,34 @@ std::vector<std::uint8_t> BuildBlockStream(std::span<const std::uint8_t> payload
 std::vector<std::uint8_t> BuildArchive(const ArchiveOptions& options,
                                        std::span<const std::uint8_t> payload);
 
-// Stores the total file size into a header's first four bytes; throws when a file of that
-// size could not be opened by the Expander (2^31 bytes or more).
+// Stores the total file size into a header's first four bytes; throws std::length_error
+// when a file of that size could not be opened by the Expander (2^31 bytes or more).
 void PatchTotalSize(std::span<std::uint8_t> header, std::uint64_t totalSize);
+
+// A whole self-extracting file, written front to back: the Expander, the header, then the
+// payload in blocks as it arrives; at the end the header's TotalSize, written back in place.
+class ArchiveWriter {
+public:
+    struct Output {
+        std::function<void(std::span<const std::uint8_t>)> write;  // appends to the file
+        std::function<void(std::uint64_t offset, std::span<const std::uint8_t>)> writeAt;  // overwrites
+    };
+    ArchiveWriter(std::span<const std::uint8_t> stub, const ArchiveOptions& options, Output output);
+
+    // Throws std::length_error as soon as the file would reach 2^31 bytes.
+    void Append(std::span<const std::uint8_t> payload) { blocks_.Append(payload); }
+    void Finish();
+    // Bytes of the file written so far.
+    std::uint64_t Size() const { return size_; }
+
+private:
+    void Write(std::span<const std::uint8_t> bytes);
+
+    Output output_;
+    std::uint64_t size_ = 0;
+    std::uint64_t headerOffset_;
+    std::vector<std::uint8_t> header_;
+    BlockStreamWriter blocks_;
+};
 
 }  // namespace quorvel

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "format/item_format.hpp"
-#include "decoder/sliding_window.hpp"
 
 namespace quorvel {
 namespace {

@@ -11,16 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "format/file_time.hpp"
 #include "packer/compress_progress.hpp"
 
 namespace quorvel {
-
-// FILETIMEs: 100-nanosecond intervals since 1 January 1601 (UTC).
-struct EntryTimes {
-    std::uint64_t creation = 0;
-    std::uint64_t lastAccess = 0;
-    std::uint64_t lastWrite = 0;
-};
 
 // Which earlier file a file starts from: referenceBack file entries back (0 for none),
 // sharing its first sharedPrefixLength bytes.

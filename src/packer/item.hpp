@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "decoder/sliding_window.hpp"
 #include "format/item_format.hpp"
 
 namespace quorvel {

@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "format/item_format.hpp"
-#include "decoder/sliding_window.hpp"
 
 namespace quorvel {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "decoder/sliding_window.hpp"
 #include "format/item_format.hpp"
 
 namespace quorvel {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "decoder/sliding_window.hpp"
+#include "format/item_format.hpp"
 #include "packer/hash_chains.hpp"
 #include "packer/item_prices.hpp"
 #include "packer/lazy_parse.hpp"

@@ -7,18 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "format/stub_kind.hpp"
 #include "reader/byte_source.hpp"
 
 namespace quorvel::reader {
-
-enum class StubKind : std::uint8_t {
-    WindowsI686,    // a 32-bit Windows program
-    WindowsX86_64,  // a 64-bit Windows program
-    NativeX86_64,   // a Linux x86_64 program
-    Unknown,        // 20480 bytes of something else
-};
-
-const char* StubKindName(StubKind kind);
 
 struct ArchiveHeader {
     StubKind stub = StubKind::Unknown;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "format/entry_record.hpp"
+#include "format/file_time.hpp"
 #include "reader/archive_error.hpp"
 #include "reader/archive_header.hpp"
 #include "reader/block_reader.hpp"
@@ -21,12 +22,6 @@ struct DecoderStorage;
 namespace quorvel::reader {
 
 enum class EntryKind : std::uint8_t { Folder, File };
-
-struct EntryTimes {
-    std::uint64_t creation = 0;
-    std::uint64_t lastAccess = 0;
-    std::uint64_t lastWrite = 0;
-};
 
 struct Entry {
     EntryKind kind = EntryKind::File;

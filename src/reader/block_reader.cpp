@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "format/archive_format.hpp"
-#include "format/crc16.hpp"
+#include "format/scrambling.hpp"
 #include "reader/archive_error.hpp"
 
 namespace quorvel::reader {
@@ -40,16 +40,9 @@ bool BlockReader::AtEnd() {
 
 void BlockReader::CheckBlock(std::uint8_t* block, std::size_t count, std::uint64_t number) const {
     const std::uint64_t offset = payloadOffset_ + number * kBlockSize;
-    const std::size_t dataCount = count >= 2 ? count - 2 : 0;
-    if (!key_.empty()) {
-        // Every block before this one held kBlockDataSize data bytes.
-        std::size_t keyIndex = static_cast<std::size_t>(number * kBlockDataSize % key_.size());
-        for (std::size_t i = 0; i < dataCount; ++i) {
-            block[i] ^= static_cast<std::uint8_t>(key_[keyIndex]);
-            keyIndex = keyIndex + 1 == key_.size() ? 0 : keyIndex + 1;
-        }
-    }
-    if (!BlockCheckMatches(block, count))
+    // Every block before this one held kBlockDataSize data bytes.
+    std::size_t keyIndex = key_.empty() ? 0 : static_cast<std::size_t>(number * kBlockDataSize % key_.size());
+    if (!OpenBlock(kCrc16Tables, block, count, key_.data(), key_.size(), keyIndex))
         throw ArchiveError(ArchiveProblem::BrokenBlock,
                            key_.empty() ? "the block's check does not match its bytes"
                                         : "the block's check does not match its bytes (or the password is wrong)",

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "format/header_fields.hpp"
 #include "support/archive_fixture.hpp"
 #include "support/payloads.hpp"
 
@@ -14,14 +15,10 @@ Bytes Archive(const ArchiveOptions& options, std::size_t payloadSize) {
     return BuildArchive(options, FolderEntries(payloadSize));
 }
 
-void SetTotalSize(Bytes& archive, std::uint32_t total) {
-    for (int i = 0; i < 4; ++i) archive[i] = static_cast<std::uint8_t>(total >> (8 * i));
-}
-
 Bytes Header(const std::string& afterSize, std::uint32_t extraBytes = 0) {
     const std::string bytes = std::string(4, '\0') + afterSize;
     Bytes archive(bytes.begin(), bytes.end());
-    SetTotalSize(archive, static_cast<std::uint32_t>(20480 + archive.size() + extraBytes));
+    StoreTotalSize(archive.data(), static_cast<std::uint32_t>(20480 + archive.size() + extraBytes));
     return archive;
 }
 
@@ -42,28 +39,28 @@ std::vector<Case> Cases() {
         {"SmallerThanRecorded",
          [] {
              Bytes a = Archive({}, 10);
-             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size() + 1));
+             StoreTotalSize(a.data(), static_cast<std::uint32_t>(20480 + a.size() + 1));
              return a;
          },
          "", kSmaller, 1},
         {"LargerThanRecorded",
          [] {
              Bytes a = Archive({}, 10);
-             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size() - 1));
+             StoreTotalSize(a.data(), static_cast<std::uint32_t>(20480 + a.size() - 1));
              return a;
          },
          "", kLarger, 1},
         {"TotalSizeOf2To31CountsAsNegative",
          [] {
              Bytes a = Archive({}, 10);
-             SetTotalSize(a, 0x80000000u);
+             StoreTotalSize(a.data(), 0x80000000u);
              return a;
          },
          "", kLarger, 1},
         {"RefusalWaitsForOneLine",
          [] {
              Bytes a = Archive({}, 10);
-             SetTotalSize(a, 0xFFFFFFFFu);
+             StoreTotalSize(a.data(), 0xFFFFFFFFu);
              return a;
          },
          "\r\n", kLarger, 1},
@@ -100,7 +97,7 @@ std::vector<Case> Cases() {
              Bytes a = Archive({}, 4096);
              a.push_back(0);
              a.push_back(0);
-             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size()));
+             StoreTotalSize(a.data(), static_cast<std::uint32_t>(20480 + a.size()));
              return a;
          },
          "", kReadError, 2},
@@ -108,7 +105,7 @@ std::vector<Case> Cases() {
          [] {
              Bytes a = Archive({}, 4096);
              a.push_back(0x33);
-             SetTotalSize(a, static_cast<std::uint32_t>(20480 + a.size()));
+             StoreTotalSize(a.data(), static_cast<std::uint32_t>(20480 + a.size()));
              return a;
          },
          "", kBroken, 2},

@@ -103,7 +103,7 @@ TEST(Reader, GivesBackEveryEntryWhateverTheReadSize) {
     const reader::ArchiveHeader header = reader::ReadArchiveHeader(source);
     EXPECT_EQ(header.comment, "note");
     EXPECT_EQ(header.runCommand, "top\\big.txt");
-    EXPECT_EQ(header.stub, reader::StubKind::Unknown);
+    EXPECT_EQ(header.stub, StubKind::Unknown);
 }
 
 TEST(Reader, ScrambledArchiveNeedsItsPassword) {
@@ -132,7 +132,7 @@ ArchiveError ErrorOf(const Bytes& file) {
 
 // The total size field patched to the file's length, as a file cut by its maker would be.
 Bytes WithTotalSize(Bytes file) {
-    for (int i = 0; i < 4; ++i) file[StubSize + i] = static_cast<std::uint8_t>(file.size() >> (8 * i));
+    PatchTotalSize(std::span(file).subspan(StubSize), file.size());
     return file;
 }
 

@@ -1,7 +1,7 @@
 #include "expander/archive/block_stream.hpp"
 
 #include "expander/archive/open_archive.hpp"
-#include "format/crc16.hpp"
+#include "format/scrambling.hpp"
 #include "expander/console/console.hpp"
 
 namespace quorvel {
@@ -23,15 +23,10 @@ void ReadBlock() {
     if (!ReadSome(ArchiveFile, BlockBuffer, kBlockSize, m)) ReadErrorExit();
     const std::int32_t count = static_cast<std::int32_t>(m);
     BytesLeft -= count;
-    if (Scrambled) {
-        std::int32_t key = KeyIndex;
-        for (std::int32_t i = 0; i < count - 2; ++i) {
-            BlockBuffer[i] ^= static_cast<std::uint8_t>(Password.bytes[key - 1]);
-            key = key == static_cast<std::int32_t>(Password.length) ? 1 : key + 1;
-        }
-        KeyIndex = key;
-    }
-    if (!BlockCheckMatches(CheckTables, BlockBuffer, static_cast<std::uint32_t>(count))) BrokenFileExit();
+    // KeyIndex counts the password's characters from 1. Password is empty unless Scrambled.
+    std::size_t key = static_cast<std::size_t>(KeyIndex - 1);
+    if (!OpenBlock(CheckTables, BlockBuffer, m, Password.bytes, Password.length, key)) BrokenFileExit();
+    KeyIndex = static_cast<std::int32_t>(key + 1);
     BlockDataCount = count - 2;
 }
 

@@ -1,7 +1,9 @@
 // Opening the archive carried behind the Expander's own executable: the banner, the length
 // checks, the header fields, the comment and the password question.
-#include "format/archive_format.hpp"
 #include "expander/archive/open_archive.hpp"
+
+#include "format/archive_format.hpp"
+#include "format/header_fields.hpp"
 #include "expander/archive/block_stream.hpp"
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
@@ -25,17 +27,14 @@ void WriteBanner() {
 
 // The header is read before and outside the block stream, one byte per read. A header that
 // runs past the end of the file ends in a read error rather than reading on.
-std::uint8_t ReadHeaderByte() {
-    std::uint8_t byte;
-    if (!ReadExact(ArchiveFile, &byte, 1)) ReadErrorExit();
-    --BytesLeft;
-    return byte;
-}
-
-void ReadHeaderString(Text& text) {
-    text.Clear();
-    for (std::uint8_t byte; (byte = ReadHeaderByte()) != 0;) text.Append(static_cast<char>(byte));
-}
+struct HeaderBytes {
+    std::uint8_t NextByte() {
+        std::uint8_t byte;
+        if (!ReadExact(ArchiveFile, &byte, 1)) ReadErrorExit();
+        --BytesLeft;
+        return byte;
+    }
+};
 
 [[noreturn]] void RefuseLength(const char* message) {
     WriteText(message);
@@ -48,9 +47,9 @@ void ReadHeaderString(Text& text) {
 
 // Each character leaves in one write, so a double-byte character is never split. The
 // comment is shown and dropped; its storage is then reused for the run command.
-void ShowComment() {
+void ShowComment(HeaderBytes& bytes) {
     Text& comment = RunCommand;
-    ReadHeaderString(comment);
+    ReadHeaderText(bytes, comment);
     if (comment.length == 0) return;
     for (const char* at = comment.CStr(); *at != 0;) {
         const char* next = NextChar(at);
@@ -59,16 +58,14 @@ void ShowComment() {
         at = next;
     }
     EndLine();
+    comment.Clear();
 }
 
-void ReadPasswordFields() {
-    const std::uint8_t flag = ReadHeaderByte();
-    Scrambled = flag != 0;
-    if (!Scrambled) return;
+void TakePasswordFields(HeaderBytes& bytes) {
+    const PasswordFields fields = ReadPasswordFields(bytes);
+    Scrambled = fields.flag != 0;
     KeyIndex = 1;
-    std::uint16_t stored = ReadHeaderByte();
-    stored |= static_cast<std::uint16_t>(ReadHeaderByte() << 8);
-    PasswordCheck = static_cast<std::uint16_t>(stored ^ PasswordCheckMask(flag));
+    PasswordCheck = fields.check;
 }
 
 }  // namespace
@@ -86,18 +83,16 @@ void OpenArchive() {
         EndProgram(1);
     }
     if (!SetPosition(ArchiveFile, StubSize)) ReadErrorExit();
-    std::uint8_t sizeBytes[4];
-    if (!ReadExact(ArchiveFile, sizeBytes, 4)) ReadErrorExit();
-    const auto totalSize = static_cast<std::int32_t>(
-        sizeBytes[0] | sizeBytes[1] << 8 | sizeBytes[2] << 16 | static_cast<std::uint32_t>(sizeBytes[3]) << 24);
-    BytesLeft = length - StubSize - 4;
+    HeaderBytes bytes;
+    const auto totalSize = static_cast<std::int32_t>(ReadTotalSize(bytes));
+    BytesLeft = length - StubSize - static_cast<std::int32_t>(kTotalSizeBytes);
     if (length < totalSize) RefuseLength(message::kSmaller);
     if (length > totalSize) RefuseLength(message::kLarger);
     StreamPosition = 0;
     FillCrc16Tables(CheckTables);
-    ShowComment();
-    ReadHeaderString(RunCommand);
-    ReadPasswordFields();
+    ShowComment(bytes);
+    ReadHeaderText(bytes, RunCommand);
+    TakePasswordFields(bytes);
     if (Scrambled) AskPassword();
 }
 

@@ -36,7 +36,7 @@ public:
         std::string shownPath;  // names it in messages
         std::string name;       // its name in the folder
         bool replace = false;   // whether it replaces what stands under the name
-        reader::EntryTimes times;
+        EntryTimes times;
         mode_t umask = 0;
     };
     enum class Result { Written, Failed, Dropped };

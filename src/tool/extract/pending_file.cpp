@@ -88,7 +88,7 @@ void PendingFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 // Scripts and programs can be run; other files get what a new file gets.
-void PendingFile::SetModeAndTimes(const reader::EntryTimes& times, mode_t umask) {
+void PendingFile::SetModeAndTimes(const EntryTimes& times, mode_t umask) {
     const bool script = headLength_ >= 2 && head_[0] == '#' && head_[1] == '!';
     const bool program = headLength_ == sizeof kElfMagic && std::memcmp(head_, kElfMagic, sizeof kElfMagic) == 0;
     const mode_t mode = static_cast<mode_t>((script || program ? 0755 : 0666) & ~umask);
@@ -105,7 +105,7 @@ bool PendingFile::LinkAs(const char* name) {
     return errno == ENOENT && linkat(fd_.get(), "", folder_, name, AT_EMPTY_PATH) == 0;
 }
 
-void PendingFile::Commit(const reader::EntryTimes& times, mode_t umask, const std::string& name, bool replace) {
+void PendingFile::Commit(const EntryTimes& times, mode_t umask, const std::string& name, bool replace) {
     if (writeError_) Fail("cannot be written", *writeError_);
     SetModeAndTimes(times, umask);
     if (temporaryName_.empty() && !replace) {

@@ -35,13 +35,13 @@ public:
     // Sets the mode (executable when the file begins with "#!" or the ELF magic) and the
     // times, then gives the file `name` in its folder: replacing what stands there, or only
     // where nothing does. Throws ToolError, leaving nothing under the name.
-    void Commit(const reader::EntryTimes& times, mode_t umask, const std::string& name, bool replace);
+    void Commit(const EntryTimes& times, mode_t umask, const std::string& name, bool replace);
 
 private:
     void TakeTemporaryName(const std::function<bool(const char*)>& make);
     bool LinkAs(const char* name);
     void RenameTemporary(const std::string& name, bool replace);
-    void SetModeAndTimes(const reader::EntryTimes& times, mode_t umask);
+    void SetModeAndTimes(const EntryTimes& times, mode_t umask);
     [[noreturn]] void FailToName(int error) const;
     [[noreturn]] void Fail(const std::string& what, int error) const;
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <iostream>
+#include <stdexcept>
 
 #include "format/archive_format.hpp"
-#include "format/crc16.hpp"
 #include "packer/archive_writer.hpp"
 #include "packer/entry_writer.hpp"
 #include "tool/common/code_page.hpp"
@@ -25,7 +25,7 @@
 namespace quorvel::tool {
 namespace {
 
-// The header's fields: texts in the code page, and the password with its flag.
+// The header's fields: texts in the code page, and the password.
 ArchiveOptions HeaderFields(const PackOptions& options) {
     ArchiveOptions archive;
     const std::string comment = options.commentFile ? ReadTextFile(*options.commentFile) : options.comment.value_or("");
@@ -33,11 +33,6 @@ ArchiveOptions HeaderFields(const PackOptions& options) {
     archive.runCommand = FromUtf8(options.runCommand, options.codePage, "the run command");
     if (archive.comment.find('\0') != std::string::npos) throw ToolError("the comment holds a zero byte");
     archive.password = PasswordForPacking(options);
-    if (!archive.password.empty()) {
-        // Fixed by the password, so that the same inputs give the same file.
-        const auto* key = reinterpret_cast<const std::uint8_t*>(archive.password.data());
-        archive.passwordFlag = static_cast<std::uint8_t>(1 + Crc16(key, archive.password.size()) % 255);
-    }
     return archive;
 }
 
@@ -78,7 +73,7 @@ ChosenStub Stub(const PackOptions& options, const std::vector<InputEntry>& entri
     ChosenStub stub{ChooseStub(choice)};
     if (!options.stub && !options.quiet && isatty(STDERR_FILENO))
         std::cerr << "quorvel: " << StubChoiceNote(choice, options.output) << "\n";
-    stub.windows = IsWindowsStub(choice, stub.bytes);
+    stub.windows = IsWindowsStubChoice(choice, stub.bytes);
     if (stub.windows) CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
     return stub;
 }
@@ -87,6 +82,16 @@ ChosenStub Stub(const PackOptions& options, const std::vector<InputEntry>& entri
 // the umask allows, which the system takes off.
 mode_t OutputMode(const ChosenStub& stub) {
     return stub.windows ? 0666 : 0777;
+}
+
+// A step that writes the archive; the archive's size limit is named with the file.
+template <typename Step>
+void WithinSizeLimit(const std::string& output, Step step) {
+    try {
+        step();
+    } catch (const std::length_error& error) {
+        throw ToolError(output + ": " + error.what());
+    }
 }
 
 std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
@@ -105,13 +110,11 @@ int RunPack(const PackOptions& options) {
     const ChosenStub stub = Stub(options, entries, names, warn);
 
     OutputFile output(options.output, OutputMode(stub));
-    output.Write(stub.bytes);
-    std::vector<std::uint8_t> header = BuildHeader(archive);
-    output.Write(header);
-    BlockStreamWriter blocks(archive.password, [&](std::span<const std::uint8_t> block) {
-        output.Write(block);
-        if (output.Size() > kSizeLimit) throw ToolError(options.output + ": the archive would reach 2^31 bytes");
-    });
+    ArchiveWriter archiveFile(stub.bytes, archive,
+                              {[&](std::span<const std::uint8_t> bytes) { output.Write(bytes); },
+                               [&](std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+                                   output.WriteAt(offset, bytes);
+                               }});
 
     EntryWriter writer(options.effort);
     ReferenceChooser chooser(options.effort);
@@ -120,8 +123,8 @@ int RunPack(const PackOptions& options) {
     PackProgress progress(!options.quiet && isatty(STDERR_FILENO), entries.size() - folders, folders,
                           FileBytes(entries));
     PayloadPipeline pipeline(writer, options.effort, [&](std::vector<std::uint8_t> payload) {
-        blocks.Append(payload);
-        progress.EntryWritten(entries[pipeline.EntriesWritten() - 1].isFolder, output.Size());
+        WithinSizeLimit(options.output, [&] { archiveFile.Append(payload); });
+        progress.EntryWritten(entries[pipeline.EntriesWritten() - 1].isFolder, archiveFile.Size());
     });
     const WarningSink warnWhilePacking = [&](const std::string& text) { progress.Say("quorvel: warning: " + text); };
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -139,9 +142,7 @@ int RunPack(const PackOptions& options) {
         pipeline.AddFile(std::move(file));
     }
     pipeline.Finish();
-    blocks.Finish();
-    PatchTotalSize(header, output.Size());
-    output.WriteAt(stub.bytes.size(), std::span<const std::uint8_t>(header).first(kTotalSizeBytes));
+    WithinSizeLimit(options.output, [&] { archiveFile.Finish(); });
     output.Commit();
     progress.Finish(pipeline.BytesWritten(), output.Size());
     return kExitSuccess;

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "format/archive_format.hpp"
+#include "format/stub_kind.hpp"
 #include "tool/pack/embedded_stubs.hpp"
 #include "tool/common/file_contents.hpp"
 #include "tool/common/tool_error.hpp"
@@ -49,10 +50,10 @@ std::vector<std::uint8_t> ChooseStub(const std::string& choice) {
     return bytes;
 }
 
-bool IsWindowsStub(const std::string& choice, std::span<const std::uint8_t> stub) {
+bool IsWindowsStubChoice(const std::string& choice, std::span<const std::uint8_t> stub) {
     if (choice == kWindowsStub) return true;
     if (choice == kNativeStub) return false;
-    return stub.size() >= 2 && stub[0] == 'M' && stub[1] == 'Z';
+    return IsWindowsStub(IdentifyStub(stub));
 }
 
 }  // namespace quorvel::tool

@@ -28,6 +28,6 @@ std::vector<std::uint8_t> ChooseStub(const std::string& choice);
 
 // Whether the archive goes behind the Windows Expander: the built-in one, or a stub file
 // that is a Windows program.
-bool IsWindowsStub(const std::string& choice, std::span<const std::uint8_t> stub);
+bool IsWindowsStubChoice(const std::string& choice, std::span<const std::uint8_t> stub);
 
 }  // namespace quorvel::tool

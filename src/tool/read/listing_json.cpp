@@ -14,12 +14,12 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const char* ExpanderKey(reader::StubKind kind) {
+const char* ExpanderKey(StubKind kind) {
     switch (kind) {
-        case reader::StubKind::WindowsI686: return "windows-i686";
-        case reader::StubKind::WindowsX86_64: return "windows-x86_64";
-        case reader::StubKind::NativeX86_64: return "native-x86_64";
-        case reader::StubKind::Unknown: break;
+        case StubKind::WindowsI686: return "windows-i686";
+        case StubKind::WindowsX86_64: return "windows-x86_64";
+        case StubKind::NativeX86_64: return "native-x86_64";
+        case StubKind::Unknown: break;
     }
     return "unknown";
 }

@@ -9,12 +9,12 @@
 namespace quorvel::tool {
 namespace {
 
-const char* ExpanderName(reader::StubKind kind) {
+const char* ExpanderName(StubKind kind) {
     switch (kind) {
-        case reader::StubKind::WindowsI686: return "Windows i686";
-        case reader::StubKind::WindowsX86_64: return "Windows x86_64";
-        case reader::StubKind::NativeX86_64: return "native x86_64 (Linux)";
-        case reader::StubKind::Unknown: break;
+        case StubKind::WindowsI686: return "Windows i686";
+        case StubKind::WindowsX86_64: return "Windows x86_64";
+        case StubKind::NativeX86_64: return "native x86_64 (Linux)";
+        case StubKind::Unknown: break;
     }
     return "20480 bytes of something else";
 }

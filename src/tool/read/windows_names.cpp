@@ -17,8 +17,8 @@ std::string ShownStoredName(const std::string& stored, NameText& names) {
 
 }  // namespace
 
-WindowsNameCheck::WindowsNameCheck(reader::StubKind stub)
-    : active_(stub == reader::StubKind::WindowsI686 || stub == reader::StubKind::WindowsX86_64) {}
+WindowsNameCheck::WindowsNameCheck(StubKind stub)
+    : active_(IsWindowsStub(stub)) {}
 
 void WindowsNameCheck::Add(const reader::Entry& entry) {
     if (!active_ || overflowed_) return;

@@ -14,7 +14,7 @@ namespace quorvel::tool {
 class WindowsNameCheck {
 public:
     // Checks nothing unless the Expander in front is a Windows one.
-    explicit WindowsNameCheck(reader::StubKind stub);
+    explicit WindowsNameCheck(StubKind stub);
 
     void Add(const reader::Entry& entry);
     // One warning per problem, names in UTF-8.
