@@ -18,7 +18,7 @@
 
 #include "decoder/decode_file_data.hpp"
 #include "packer/compress.hpp"
-#include "packer/expand_memory.hpp"
+#include "support/expand_memory.hpp"
 
 namespace {
 

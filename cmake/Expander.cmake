@@ -27,7 +27,7 @@ endfunction()
 # fault_probe faults on purpose; rename_probe (Windows only) renames a folder, as another
 # program would while the Expander runs.
 function(quorvel_add_probe name output_path)
-  add_executable(${name} tests/e2e/${name}.cpp src/expander/console/console.cpp src/expander/console/text.cpp ${ARGN})
+  add_executable(${name} tests/expander/${name}.cpp src/expander/console/console.cpp src/expander/console/text.cpp ${ARGN})
   quorvel_stub_program(${name} ${output_path} ${QUORVEL_STUB_SIZE})
 endfunction()
 
@@ -81,7 +81,7 @@ function(quorvel_add_cross_build target toolchain suffix)
   file(GLOB_RECURSE inputs CONFIGURE_DEPENDS
     "${PROJECT_SOURCE_DIR}/src/expander/*" "${PROJECT_SOURCE_DIR}/src/format/*"
     "${PROJECT_SOURCE_DIR}/src/decoder/*")
-  list(APPEND inputs "${PROJECT_SOURCE_DIR}/tests/e2e/fault_probe.cpp" "${PROJECT_SOURCE_DIR}/tests/e2e/rename_probe.cpp"
+  list(APPEND inputs "${PROJECT_SOURCE_DIR}/tests/expander/fault_probe.cpp" "${PROJECT_SOURCE_DIR}/tests/expander/rename_probe.cpp"
     "${PROJECT_SOURCE_DIR}/CMakeLists.txt" "${PROJECT_SOURCE_DIR}/cmake/Sources.cmake"
     "${PROJECT_SOURCE_DIR}/cmake/Expander.cmake" "${PROJECT_SOURCE_DIR}/cmake/${toolchain}.cmake"
     "${PROJECT_SOURCE_DIR}/cmake/pad-stub.sh")
@@ -107,12 +107,12 @@ endfunction()
 # sanitizer build: the same sources, not built for size, not padded, not shipped. Far larger
 # than StubSize, it cannot stand in front of an archive itself; bin/expander_asan.stub does,
 # a shell script of exactly StubSize bytes that runs it with the self-extracting file open as
-# descriptor 3, where it reads its archive (tests/e2e/sanitized_expander.cpp). The archive
+# descriptor 3, where it reads its archive (tests/expander/sanitized_expander.cpp). The archive
 # keeps its offset and the file its length, so every test's file is laid out as for the
 # shipped Expander.
 function(quorvel_add_sanitized_expander)
   add_executable(expander_asan ${QUORVEL_EXPANDER_SOURCES} ${QUORVEL_FORMAT_SOURCES}
-    ${QUORVEL_POSIX_PLATFORM_SOURCES} ${QUORVEL_POSIX_ENTRY_SOURCE} tests/e2e/sanitized_expander.cpp)
+    ${QUORVEL_POSIX_PLATFORM_SOURCES} ${QUORVEL_POSIX_ENTRY_SOURCE} tests/expander/sanitized_expander.cpp)
   target_include_directories(expander_asan PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(expander_asan PRIVATE quorvel_warnings)
   set_target_properties(expander_asan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUORVEL_BIN_DIR})

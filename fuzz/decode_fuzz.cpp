@@ -16,8 +16,8 @@
 #include "decoder/decode_file_data.hpp"
 #include "fuzz_target.hpp"
 #include "packer/compress.hpp"
-#include "packer/expand_memory.hpp"
-#include "packer/memory_host.hpp"
+#include "support/expand_memory.hpp"
+#include "support/memory_host.hpp"
 
 namespace quorvel::fuzz {
 

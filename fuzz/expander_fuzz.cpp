@@ -24,9 +24,9 @@
 #include <map>
 #include <set>
 
+#include "archive_input.hpp"
 #include "expander/archive/block_stream.hpp"
 #include "expander/archive/open_archive.hpp"
-#include "archive_input.hpp"
 #include "expander/console/console.hpp"
 #include "expander/extract/extract_entries.hpp"
 

@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "decoder/bit_reader.hpp"
-#include "format/code_tree.hpp"
 #include "decoder/decode_symbol.hpp"
 #include "decoder/decoder_storage.hpp"
-#include "format/item_format.hpp"
 #include "decoder/match_copy.hpp"
 #include "decoder/sliding_window.hpp"
+#include "format/code_tree.hpp"
+#include "format/item_format.hpp"
 
 namespace quorvel {
 

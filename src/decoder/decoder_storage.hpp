@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "decoder/sliding_window.hpp"
 #include "format/code_tree.hpp"
 #include "format/history_ring.hpp"
-#include "decoder/sliding_window.hpp"
 
 namespace quorvel {
 

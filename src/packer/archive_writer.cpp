@@ -5,8 +5,8 @@
 #include "format/archive_format.hpp"
 #include "format/crc16.hpp"
 #include "format/header_fields.hpp"
-#include "format/scrambling.hpp"
 #include "format/little_endian.hpp"
+#include "format/scrambling.hpp"
 
 namespace quorvel {
 namespace {

@@ -11,6 +11,16 @@
 #include "packer/size_estimate.hpp"
 
 namespace quorvel {
+
+std::string ExtensionOf(const std::string& storedName) {
+    const std::size_t nameStart = storedName.rfind('\\') + 1;
+    const std::size_t dot = storedName.rfind('.');
+    if (dot == std::string::npos || dot < nameStart || dot == nameStart) return "";
+    std::string extension = storedName.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension;
+}
+
 namespace {
 
 constexpr std::size_t kMaxSharedPrefix = 65535;

@@ -14,6 +14,10 @@
 
 namespace quorvel {
 
+// The lower-cased extension of a stored name's last part, without the period: the kind of
+// file the chooser and the archive's order go by.
+std::string ExtensionOf(const std::string& storedName);
+
 class ReferenceChooser {
 public:
     explicit ReferenceChooser(int effort) : effort_(effort) {}

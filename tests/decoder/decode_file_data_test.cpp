@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "packer/compress.hpp"
-#include "packer/expand_memory.hpp"
 #include "packer/item_encoder.hpp"
-#include "packer/memory_host.hpp"
 #include "support/bit_strings.hpp"
+#include "support/expand_memory.hpp"
+#include "support/memory_host.hpp"
 
 namespace quorvel {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "decoder/decoder_storage.hpp"
-#include "packer/memory_host.hpp"
+#include "support/memory_host.hpp"
 
 namespace quorvel {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "packer/compress.hpp"
-#include "packer/expand_memory.hpp"
+#include "support/expand_memory.hpp"
 
 namespace quorvel {
 

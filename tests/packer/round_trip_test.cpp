@@ -9,10 +9,10 @@
 
 #include "format/window_preset.hpp"
 #include "packer/compress.hpp"
-#include "packer/expand_memory.hpp"
 #include "packer/item_encoder.hpp"
 #include "packer/parse_by_effort.hpp"
 #include "round_trip_fixture.hpp"
+#include "support/expand_memory.hpp"
 
 namespace quorvel {
 namespace {

@@ -1,8 +1,8 @@
 #include "expander/archive/block_stream.hpp"
 
 #include "expander/archive/open_archive.hpp"
-#include "format/scrambling.hpp"
 #include "expander/console/console.hpp"
+#include "format/scrambling.hpp"
 
 namespace quorvel {
 

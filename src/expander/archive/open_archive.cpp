@@ -2,11 +2,11 @@
 // checks, the header fields, the comment and the password question.
 #include "expander/archive/open_archive.hpp"
 
-#include "format/archive_format.hpp"
-#include "format/header_fields.hpp"
 #include "expander/archive/block_stream.hpp"
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
+#include "format/archive_format.hpp"
+#include "format/header_fields.hpp"
 
 namespace quorvel {
 

@@ -1,10 +1,10 @@
 // The password question: three tries, each answer tested by its Crc16 against the check
 // stored in the header. The accepted answer is the descrambling key.
-#include "expander/archive/open_archive.hpp"
 #include "expander/archive/block_stream.hpp"
-#include "format/crc16.hpp"
+#include "expander/archive/open_archive.hpp"
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
+#include "format/crc16.hpp"
 
 namespace quorvel {
 namespace {

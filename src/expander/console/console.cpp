@@ -2,6 +2,7 @@
 // is flushed at line ends and after questions. Input is refilled 128 bytes at a time, and
 // the end of input shows as a 0x1A byte that no read ever moves past.
 #include "expander/console/console.hpp"
+
 #include "expander/console/messages.hpp"
 
 namespace quorvel {

@@ -3,16 +3,16 @@
 // the files that start from it.
 #include "expander/extract/extract_entries.hpp"
 
+#include "decoder/decoder_storage.hpp"
+#include "decoder/file_entry.hpp"
 #include "expander/archive/block_stream.hpp"
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
-#include "decoder/decoder_storage.hpp"
-#include "decoder/file_entry.hpp"
-#include "format/entry_names.hpp"
-#include "format/entry_record.hpp"
 #include "expander/extract/decode_entry.hpp"
 #include "expander/extract/overwrite.hpp"
 #include "expander/extract/paths.hpp"
+#include "format/entry_names.hpp"
+#include "format/entry_record.hpp"
 
 namespace quorvel {
 namespace {

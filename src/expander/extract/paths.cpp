@@ -2,8 +2,8 @@
 
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
-#include "format/entry_names.hpp"
 #include "expander/platform/platform.hpp"
+#include "format/entry_names.hpp"
 
 namespace quorvel {
 

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "tool/cli/command_line.hpp"
-#include "tool/extract/extract_command.hpp"
 #include "tool/cli/help_texts.hpp"
-#include "tool/read/list_command.hpp"
-#include "tool/pack/pack_command.hpp"
-#include "tool/read/test_command.hpp"
 #include "tool/common/tool_error.hpp"
+#include "tool/extract/extract_command.hpp"
+#include "tool/pack/pack_command.hpp"
+#include "tool/read/list_command.hpp"
+#include "tool/read/test_command.hpp"
 
 namespace {
 

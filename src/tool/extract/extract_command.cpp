@@ -3,9 +3,9 @@
 #include <iostream>
 
 #include "tool/common/archive_input.hpp"
-#include "tool/extract/extractor.hpp"
 #include "tool/common/problem_report.hpp"
 #include "tool/common/tool_error.hpp"
+#include "tool/extract/extractor.hpp"
 
 namespace quorvel::tool {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "tool/common/file_contents.hpp"
-#include "tool/pack/file_times.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/common/unique_fd.hpp"
+#include "tool/pack/file_times.hpp"
 
 namespace quorvel::tool {
 namespace {

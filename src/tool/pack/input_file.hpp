@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "packer/entry_writer.hpp"
-#include "tool/pack/input_tree.hpp"
 #include "tool/common/warning_sink.hpp"
+#include "tool/pack/input_tree.hpp"
 
 namespace quorvel::tool {
 

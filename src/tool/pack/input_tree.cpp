@@ -8,10 +8,11 @@
 #include <set>
 #include <system_error>
 
+#include "packer/reference_choice.hpp"
+#include "tool/common/tool_error.hpp"
 #include "tool/pack/file_id.hpp"
 #include "tool/pack/output_place.hpp"
 #include "tool/pack/skipped_inputs.hpp"
-#include "tool/common/tool_error.hpp"
 
 namespace quorvel::tool {
 namespace fs = std::filesystem;
@@ -157,15 +158,6 @@ std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths, con
     }
     skipped.Summarize();
     return entries;
-}
-
-std::string ExtensionOf(const std::string& storedName) {
-    const std::size_t nameStart = storedName.rfind('\\') + 1;
-    const std::size_t dot = storedName.rfind('.');
-    if (dot == std::string::npos || dot < nameStart || dot == nameStart) return "";
-    std::string extension = storedName.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension;
 }
 
 void OrderForArchive(std::vector<InputEntry>& entries) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tool/pack/file_id.hpp"
 #include "tool/common/warning_sink.hpp"
+#include "tool/pack/file_id.hpp"
 
 namespace quorvel::tool {
 
@@ -46,8 +46,5 @@ std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths, con
 // within reach of each other's references. Byte-wise comparisons only: the same inputs
 // always give the same order.
 void OrderForArchive(std::vector<InputEntry>& entries);
-
-// The lower-cased extension of a stored name's last part, without the period.
-std::string ExtensionOf(const std::string& storedName);
 
 }  // namespace quorvel::tool

@@ -9,18 +9,18 @@
 #include "format/archive_format.hpp"
 #include "packer/archive_writer.hpp"
 #include "packer/entry_writer.hpp"
+#include "packer/payload_pipeline.hpp"
+#include "packer/reference_choice.hpp"
 #include "tool/common/code_page.hpp"
 #include "tool/common/file_contents.hpp"
+#include "tool/common/passwords.hpp"
+#include "tool/common/tool_error.hpp"
 #include "tool/pack/input_file.hpp"
 #include "tool/pack/input_tree.hpp"
 #include "tool/pack/output_file.hpp"
 #include "tool/pack/pack_progress.hpp"
-#include "tool/common/passwords.hpp"
-#include "packer/payload_pipeline.hpp"
-#include "packer/reference_choice.hpp"
 #include "tool/pack/stored_names.hpp"
 #include "tool/pack/stub_choice.hpp"
-#include "tool/common/tool_error.hpp"
 
 namespace quorvel::tool {
 namespace {

@@ -1,9 +1,9 @@
 #include "tool/read/list_command.hpp"
 
 #include "tool/common/archive_input.hpp"
-#include "tool/read/listing.hpp"
 #include "tool/common/problem_report.hpp"
 #include "tool/common/tool_error.hpp"
+#include "tool/read/listing.hpp"
 
 namespace quorvel::tool {
 

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "tool/read/listing.hpp"
 #include "tool/common/problem_report.hpp"
+#include "tool/read/listing.hpp"
 #include "tool/read/time_text.hpp"
 
 namespace quorvel::tool {

@@ -3,9 +3,9 @@
 #include <iostream>
 
 #include "tool/common/archive_input.hpp"
-#include "tool/read/listing.hpp"
 #include "tool/common/problem_report.hpp"
 #include "tool/common/tool_error.hpp"
+#include "tool/read/listing.hpp"
 #include "tool/read/windows_names.hpp"
 
 namespace quorvel::tool {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "format/code_pages.hpp"
 #include "expander/platform/platform.hpp"
+#include "format/code_pages.hpp"
 
 namespace quorvel::posix {
 namespace {

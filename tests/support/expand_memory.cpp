@@ -1,10 +1,10 @@
-#include "packer/expand_memory.hpp"
+#include "support/expand_memory.hpp"
 
 #include <cstring>
 #include <stdexcept>
 
 #include "decoder/decode_file_data.hpp"
-#include "packer/memory_host.hpp"
+#include "support/memory_host.hpp"
 
 namespace quorvel {
 

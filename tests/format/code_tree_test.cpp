@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "decoder/decode_symbol.hpp"
-#include "packer/memory_host.hpp"
 #include "packer/symbol_codes.hpp"
 #include "support/bit_strings.hpp"
+#include "support/memory_host.hpp"
 
 namespace quorvel {
 namespace {

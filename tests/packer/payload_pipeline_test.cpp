@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tool/pack/input_tree.hpp"
 #include "packer/reference_choice.hpp"
 
-namespace quorvel::tool {
+namespace quorvel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -167,4 +166,4 @@ TEST(PayloadPipelineTest, TheSampleTreePacksToKnownBytes) {
 }
 
 }  // namespace
-}  // namespace quorvel::tool
+}  // namespace quorvel

@@ -1,4 +1,4 @@
-#include "packer/memory_host.hpp"
+#include "support/memory_host.hpp"
 
 #include <algorithm>
 

@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "expander/archive/open_archive.hpp"
-#include "format/crc16.hpp"
 #include "expander/console/console.hpp"
+#include "format/crc16.hpp"
 #include "packer/archive_writer.hpp"
 
 namespace quorvel {
