@@ -1,5 +1,5 @@
 // Extraction end to end, against both builds: entries, folders, references between files,
-// time stamps, the overwrite question, and every way a run can end.
+// time stamps, broken and cut archives, and the run command.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,8 +12,6 @@
 
 namespace quorvel::test {
 namespace {
-
-const EntryTimes kTimes{0x01D5'0000'1234'5678ULL, 0x01D6'1111'0000'0000ULL, 0x01D4'2222'3333'4444ULL};
 
 class Extraction : public BothBuilds {};
 
@@ -102,174 +100,6 @@ TEST_P(Extraction, FilesStartFromEarlierFilesAcrossFoldersAndTheRingWrap) {
     EXPECT_EQ(tree.files.at("f258"), AsText(presetOnly));
     EXPECT_EQ(tree.files.at("f100"), AsText(contents[100]));
 }
-
-TEST_P(Extraction, SkippedFileStillServesAsReference) {
-    const Bytes first = WordBytes(3000, 5);
-    Bytes second(first.begin(), first.begin() + 1000);
-    second.push_back('!');
-    EntryWriter entries;
-    entries.AddFile("a.txt", kTimes, first);
-    entries.AddFile("b.txt", kTimes, second, {1, 1000});
-    WriteBytes(folder_ / "a.txt", ToBytes("old"));
-    const RunResult result = Run(Archive(entries), {.input = "n\r\n"});
-    EXPECT_EQ(result.output, kBanner + "a.txt already exists. Overwrite? (Y/N) : \askipping : a.txt\r\n" +
-                                 Expanding("b.txt"));
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(ReadText(folder_ / "a.txt"), "old");
-    EXPECT_EQ(ReadText(folder_ / "b.txt"), AsText(second));
-}
-
-// The answer to the overwrite question, as typed, and whether the file is replaced.
-struct Answer {
-    std::string name;
-    std::string input;
-    bool replaced;
-};
-
-class OverwriteAnswer : public ::testing::TestWithParam<std::tuple<Build, Answer>> {};
-
-TEST_P(OverwriteAnswer, DecidesTheFile) {
-    const auto& [build, answer] = GetParam();
-    TempFolder folder;
-    WriteBytes(folder / "f.txt", ToBytes("old"));
-    EntryWriter entries;
-    entries.AddFile("f.txt", kTimes, ToBytes("new contents"));
-    entries.AddFile("g.txt", kTimes, ToBytes("g"));
-    const RunResult result = RunArchive(build, folder, Archive(entries), {.input = answer.input});
-    const std::string question = "f.txt already exists. Overwrite? (Y/N) : \a";
-    EXPECT_EQ(result.output, kBanner + question + (answer.replaced ? Expanding("f.txt") : "skipping : f.txt\r\n") +
-                                 Expanding("g.txt"));
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(ReadText(folder / "f.txt"), answer.replaced ? "new contents" : "old");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    BothBuilds, OverwriteAnswer,
-    ::testing::Combine(::testing::Values(Build::Native, Build::Windows),
-                       ::testing::Values(Answer{"UpperY", "Y\r\n", true}, Answer{"LowerY", "y\r\n", true},
-                                         Answer{"UpperN", "N\r\n", false}, Answer{"LowerN", "n\r\n", false},
-                                         Answer{"WordYes", "Yes, please\r\n", true},
-                                         Answer{"WordNo", "nope\r\n", false},
-                                         Answer{"OtherLinesFirst", " Y\r\nq\r\nN\r\n", false},
-                                         // The blank line's skip swallows the next line.
-                                         Answer{"BlankLineSwallowsTheNext", "\r\nN\r\nY\r\n", true},
-                                         Answer{"EndOfInput", "", false},
-                                         Answer{"EndOfInputAfterNoAnswer", "maybe\r\n", false},
-                                         Answer{"TypedEndOfInputMark", "\x1AY\r\n", false})),
-    [](const auto& info) { return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name; });
-
-TEST_P(Extraction, FolderStandingUnderAFileName) {
-    std::filesystem::create_directory(folder_ / "d");
-    EntryWriter entries;
-    entries.AddFile("d", kTimes, ToBytes("data"));
-    RunResult result = Run(Archive(entries), {.input = "N\r\n"});
-    EXPECT_EQ(result.output, kBanner + "d already exists. Overwrite? (Y/N) : \askipping : d\r\n");
-    EXPECT_EQ(result.exitCode, 0);
-    result = Run(Archive(entries), {.input = "Y\r\n"});
-    EXPECT_EQ(result.output, kBanner + "d already exists. Overwrite? (Y/N) : \aexpanding : d ... " + kWriteError);
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "d"));
-}
-
-TEST_P(Extraction, FileStandingWhereAFolderIsNeeded) {
-    WriteBytes(folder_ / "x", ToBytes("in the way"));
-    EntryWriter entries;
-    entries.AddFile("x\\f.txt", kTimes, ToBytes("f"));
-    entries.AddFile("never.txt", kTimes, ToBytes("n"));
-    RunResult result = Run(Archive(entries));
-    EXPECT_EQ(result.output, kBanner + "expanding : x\\f.txt ... Cannot make folder : x\a\r\n");
-    EXPECT_EQ(result.exitCode, 2);
-    EntryWriter folders;
-    folders.AddFolder("x\\y");
-    result = Run(Archive(folders));
-    EXPECT_EQ(result.output, kBanner + "Cannot make folder : x\a\r\n");
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_FALSE(std::filesystem::exists(folder_ / "never.txt"));
-}
-
-// A link in the run's folder or in its folder d, with what an entry meets there. Links to
-// folders stand in a path like a file in the way, whether the parts of the name are
-// separated by backslashes, slashes or both; a link at a file's own name is asked about and,
-// with Y, replaced by a new file. Nothing is written, made or changed in the folder outside.
-struct LinkCase {
-    std::string name;
-    std::string entry;
-    bool folderEntry;
-    std::string input;
-    std::string output;  // after the banner
-    int exitCode;
-    bool replaced;  // the link has become a regular file with the entry's contents
-};
-
-class LinkInTheWay : public ::testing::TestWithParam<std::tuple<Build, LinkCase>> {};
-
-TEST_P(LinkInTheWay, IsNeverFollowed) {
-    const auto& [build, c] = GetParam();
-    TempFolder here;
-    TempFolder outside;
-    WriteBytes(outside / "target.txt", ToBytes("outside"));
-    std::filesystem::create_directory_symlink(outside.path(), here / "out");
-    std::filesystem::create_directory(here / "d");
-    std::filesystem::create_directory_symlink(outside.path(), here / "d" / "out");
-    std::filesystem::create_symlink(outside / "target.txt", here / "file.txt");
-    std::filesystem::create_symlink(outside / "never.txt", here / "dangling.txt");
-    EntryWriter entries;
-    if (c.folderEntry) {
-        entries.AddFolder(c.entry);
-    } else {
-        entries.AddFile(c.entry, kTimes, ToBytes("new"));
-    }
-    const RunResult result = RunArchive(build, here, Archive(entries), {.input = c.input});
-    EXPECT_EQ(result.output, kBanner + c.output);
-    EXPECT_EQ(result.exitCode, c.exitCode);
-    const Tree escaped = ReadTree(outside);
-    EXPECT_EQ(escaped.files, (std::map<std::string, std::string>{{"target.txt", "outside"}}));
-    EXPECT_TRUE(escaped.folders.empty());
-    if (c.replaced) {
-        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(here / c.entry)));
-        EXPECT_EQ(ReadText(here / c.entry), "new");
-    }
-}
-
-std::string LinkCaseName(const ::testing::TestParamInfo<std::tuple<Build, LinkCase>>& info) {
-    return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    BothBuilds, LinkInTheWay,
-    ::testing::Combine(::testing::Values(Build::Native, Build::Windows),
-                       ::testing::Values(LinkCase{"FolderLinkInAFilePath", "out\\file.txt", false, "",
-                                                  "expanding : out\\file.txt ... Cannot make folder : out\a\r\n", 2},
-                                         LinkCase{"FolderLinkInAFolderEntry", "out\\new", true, "",
-                                                  "Cannot make folder : out\a\r\n", 2},
-                                         LinkCase{"SlashInAFilePath", "out/FILE1234", false, "",
-                                                  "expanding : out/FILE1234 ... Cannot make folder : out\a\r\n", 2},
-                                         LinkCase{"SlashInAFolderEntry", "out/.", true, "",
-                                                  "Cannot make folder : out\a\r\n", 2},
-                                         LinkCase{"MixedInAFilePath", "d\\out/f.txt", false, "",
-                                                  "expanding : d\\out/f.txt ... Cannot make folder : d\\out\a\r\n", 2},
-                                         LinkCase{"MixedInAFolderEntry", "d/out\\new", true, "",
-                                                  "Cannot make folder : d/out\a\r\n", 2},
-                                         LinkCase{"SlashStartsALaterPart", "d\\/out\\f.txt", false, "",
-                                                  "expanding : d\\/out\\f.txt ... Cannot make folder : d\\/out\a\r\n", 2},
-                                         LinkCase{"SlashStartsALaterFolderPart", "d\\/out/x", true, "",
-                                                  "Cannot make folder : d\\/out\a\r\n", 2})),
-    LinkCaseName);
-
-// Wine shows a link to a file as the file it leads to, and a dangling one not at all: these
-// are the native build's alone.
-INSTANTIATE_TEST_SUITE_P(
-    Native, LinkInTheWay,
-    ::testing::Combine(::testing::Values(Build::Native),
-                       ::testing::Values(LinkCase{"LinkToAFileReplaced", "file.txt", false, "Y\r\n",
-                                                  "file.txt already exists. Overwrite? (Y/N) : \a" +
-                                                      Expanding("file.txt"),
-                                                  0, true},
-                                         LinkCase{"DanglingLinkReplaced", "dangling.txt", false, "Y\r\n",
-                                                  "dangling.txt already exists. Overwrite? (Y/N) : \a" +
-                                                      Expanding("dangling.txt"),
-                                                  0, true})),
-    LinkCaseName);
 
 // A file whose data breaks the format ends the run; the partly written file is removed and
 // the files before it stay.
@@ -413,61 +243,6 @@ TEST(NativeRunCommand, StartsAnExtractedScript) {
     result = RunArchive(Build::Native, folder, Archive(one, {.runCommand = "hello.sh now"}), {.input = "Y\r\n"});
     EXPECT_EQ(result.output, kBanner + "a.txt already exists. Overwrite? (Y/N) : \a" + Expanding("a.txt") +
                                  "Couldn't run hello.sh now\a\r\n");
-}
-
-// An interrupt while a file is being written removes that file; the default handling then
-// ends the program (under Wine the interrupt arrives as a console Ctrl+C event).
-TEST_P(Extraction, InterruptRemovesThePartlyWrittenFile) {
-    TempFolder folder;
-    const auto big = folder / "big.bin";
-    const RunResult result = RunArchive(build(), folder, Archive(DoneThenAGigabyte(kTimes)),
-                                        {.interruptWhen = [&] { return std::filesystem::exists(big); }});
-    if (build() == Build::Native) {
-        EXPECT_EQ(result.signal, SIGINT);
-    } else {
-        EXPECT_EQ(result.exitCode, 0x3A) << result.output;  // 0xC000013A, low byte
-    }
-    EXPECT_FALSE(std::filesystem::exists(big));
-    EXPECT_EQ(ReadText(folder / "done.txt"), "done");
-}
-
-// Interrupts at random moments of runs over many files, some large: whatever a run leaves
-// is complete, never an empty or partly written file, under whatever name.
-TEST(NativeInterrupt, LeavesOnlyCompleteFiles) {
-    constexpr int kFiles = 3000;
-    constexpr int kRuns = 300;
-    EntryWriter entries;
-    std::map<std::string, std::string> originals;
-    for (int i = 0; i < kFiles; ++i) {
-        const std::string folder = "d" + std::to_string(i % 10);
-        const std::string name = "f" + std::to_string(i);
-        const Bytes contents = WordBytes(i % 60 == 0 ? 200000 : 1 + i % 500, static_cast<std::uint32_t>(i));
-        entries.AddFile(folder + "\\" + name, kTimes, contents);
-        originals[folder + "/" + name] = AsText(contents);
-    }
-    const Bytes archive = Archive(entries);
-    std::mt19937 random(10);
-    int cutShort = 0;  // runs that the interrupt ended with some files written
-    for (int run = 0; run < kRuns; ++run) {
-        TempFolder folder;
-        // Counted from the first folder's making, so that a slow start (the sanitizer build's)
-        // does not put the moments before the extraction.
-        const auto delay = std::chrono::microseconds(random() % 20000);
-        std::optional<std::chrono::steady_clock::time_point> started;
-        const auto interruptWhen = [&] {
-            if (!started && std::filesystem::exists(folder / "d0")) started = std::chrono::steady_clock::now();
-            return started && std::chrono::steady_clock::now() >= *started + delay;
-        };
-        const RunResult result = RunArchive(Build::Native, folder, archive, {.interruptWhen = interruptWhen});
-        const Tree tree = ReadTree(folder);
-        for (const auto& [name, contents] : tree.files) {
-            const auto original = originals.find(name);
-            ASSERT_TRUE(original != originals.end() && original->second == contents)
-                << "run " << run << " left " << name << " with " << contents.size() << " bytes";
-        }
-        if (result.signal == SIGINT && !tree.files.empty() && tree.files.size() < originals.size()) ++cutShort;
-    }
-    EXPECT_GT(cutShort, kRuns / 2);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The run's folder as someone else may shape it: a folder swapped for a link while files are
-// written into it, folders held against renaming, hard links, pipes and devices standing at
-// a file's name, and names meant to play tricks on the terminal.
+// The run's folder as someone else may shape it: links on the way, a folder swapped for a
+// link while files are written into it, folders held against renaming, hard links, pipes
+// and devices standing at a file's name, and names meant to play tricks on the terminal.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -18,8 +18,6 @@
 
 namespace quorvel::test {
 namespace {
-
-const EntryTimes kTimes{0x01D5'0000'1234'5678ULL, 0x01D6'1111'0000'0000ULL, 0x01D4'2222'3333'4444ULL};
 
 bool NothingIn(const std::filesystem::path& folder) { return std::filesystem::is_empty(folder); }
 
@@ -170,6 +168,90 @@ TEST_P(TerminalTricks, NamesAreShownWithControlBytesEscaped) {
 
 INSTANTIATE_TEST_SUITE_P(BothBuilds, TerminalTricks, ::testing::Values(Build::Native, Build::Windows),
                          [](const auto& info) { return BuildName(info.param); });
+
+// A link in the run's folder or in its folder d, with what an entry meets there. Links to
+// folders stand in a path like a file in the way, whether the parts of the name are
+// separated by backslashes, slashes or both; a link at a file's own name is asked about and,
+// with Y, replaced by a new file. Nothing is written, made or changed in the folder outside.
+struct LinkCase {
+    std::string name;
+    std::string entry;
+    bool folderEntry;
+    std::string input;
+    std::string output;  // after the banner
+    int exitCode;
+    bool replaced;  // the link has become a regular file with the entry's contents
+};
+
+class LinkInTheWay : public ::testing::TestWithParam<std::tuple<Build, LinkCase>> {};
+
+TEST_P(LinkInTheWay, IsNeverFollowed) {
+    const auto& [build, c] = GetParam();
+    TempFolder here;
+    TempFolder outside;
+    WriteBytes(outside / "target.txt", ToBytes("outside"));
+    std::filesystem::create_directory_symlink(outside.path(), here / "out");
+    std::filesystem::create_directory(here / "d");
+    std::filesystem::create_directory_symlink(outside.path(), here / "d" / "out");
+    std::filesystem::create_symlink(outside / "target.txt", here / "file.txt");
+    std::filesystem::create_symlink(outside / "never.txt", here / "dangling.txt");
+    EntryWriter entries;
+    if (c.folderEntry) {
+        entries.AddFolder(c.entry);
+    } else {
+        entries.AddFile(c.entry, kTimes, ToBytes("new"));
+    }
+    const RunResult result = RunArchive(build, here, Archive(entries), {.input = c.input});
+    EXPECT_EQ(result.output, kBanner + c.output);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    const Tree escaped = ReadTree(outside);
+    EXPECT_EQ(escaped.files, (std::map<std::string, std::string>{{"target.txt", "outside"}}));
+    EXPECT_TRUE(escaped.folders.empty());
+    if (c.replaced) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(here / c.entry)));
+        EXPECT_EQ(ReadText(here / c.entry), "new");
+    }
+}
+
+std::string LinkCaseName(const ::testing::TestParamInfo<std::tuple<Build, LinkCase>>& info) {
+    return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothBuilds, LinkInTheWay,
+    ::testing::Combine(::testing::Values(Build::Native, Build::Windows),
+                       ::testing::Values(LinkCase{"FolderLinkInAFilePath", "out\\file.txt", false, "",
+                                                  "expanding : out\\file.txt ... Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"FolderLinkInAFolderEntry", "out\\new", true, "",
+                                                  "Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"SlashInAFilePath", "out/FILE1234", false, "",
+                                                  "expanding : out/FILE1234 ... Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"SlashInAFolderEntry", "out/.", true, "",
+                                                  "Cannot make folder : out\a\r\n", 2},
+                                         LinkCase{"MixedInAFilePath", "d\\out/f.txt", false, "",
+                                                  "expanding : d\\out/f.txt ... Cannot make folder : d\\out\a\r\n", 2},
+                                         LinkCase{"MixedInAFolderEntry", "d/out\\new", true, "",
+                                                  "Cannot make folder : d/out\a\r\n", 2},
+                                         LinkCase{"SlashStartsALaterPart", "d\\/out\\f.txt", false, "",
+                                                  "expanding : d\\/out\\f.txt ... Cannot make folder : d\\/out\a\r\n", 2},
+                                         LinkCase{"SlashStartsALaterFolderPart", "d\\/out/x", true, "",
+                                                  "Cannot make folder : d\\/out\a\r\n", 2})),
+    LinkCaseName);
+
+// Wine shows a link to a file as the file it leads to, and a dangling one not at all: these
+// are the native build's alone.
+INSTANTIATE_TEST_SUITE_P(
+    Native, LinkInTheWay,
+    ::testing::Combine(::testing::Values(Build::Native),
+                       ::testing::Values(LinkCase{"LinkToAFileReplaced", "file.txt", false, "Y\r\n",
+                                                  "file.txt already exists. Overwrite? (Y/N) : \a" +
+                                                      Expanding("file.txt"),
+                                                  0, true},
+                                         LinkCase{"DanglingLinkReplaced", "dangling.txt", false, "Y\r\n",
+                                                  "dangling.txt already exists. Overwrite? (Y/N) : \a" +
+                                                      Expanding("dangling.txt"),
+                                                  0, true})),
+    LinkCaseName);
 
 // Under Wine a Linux process is not bound by Windows sharing, so the hold is shown against
 // a Windows program: while the Expander waits at the question about D\E\f.txt, the folders

@@ -33,6 +33,9 @@ inline const std::string kLarger =
     "This file is larger than original file.  This file might be infected with virus.  "
     "Cannot expand.  Press ENTER key.\a\r\n";
 
+// Three distinct times, for entries whose times do not matter or are checked.
+inline const EntryTimes kTimes{0x01D5'0000'1234'5678ULL, 0x01D6'1111'0000'0000ULL, 0x01D4'2222'3333'4444ULL};
+
 inline Bytes Archive(const EntryWriter& entries, const ArchiveOptions& options = {}) {
     return BuildArchive(options, entries.Payload());
 }

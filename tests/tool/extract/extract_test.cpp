@@ -13,7 +13,6 @@
 namespace quorvel::test {
 namespace {
 
-const EntryTimes kTimes{0x01D5'0000'1234'5678ULL, 0x01D6'1111'0000'0000ULL, 0x01D4'2222'3333'4444ULL};
 constexpr char kLink[] = "<link>";
 constexpr char kFolder[] = "<folder>";
 
