@@ -195,6 +195,7 @@ TEST(Reader, RecordsTheExpanderRefusesAreRefusedOrFlagged) {
          ArchiveProblem::BrokenData, "compressed data"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         EntryWriter writer;
         c.write(writer);
         const ArchiveError error = ErrorOf(SelfExtractor(writer));

@@ -231,6 +231,9 @@ TEST_F(Extract, ExistingFilesPatternsAndModes) {
         {{"--overwrite", "rename"}, {{".profile", "old"}, {".profile (1)", "old 1"}, {".profile (2)", "new"}}},
     };
     for (const auto& choice : choices) {
+        std::string given;
+        for (const std::string& argument : choice.arguments) given += " " + argument;
+        SCOPED_TRACE("extract" + given);
         fs::remove_all(dir());
         fs::create_directories(dir());
         WriteBytes(dir() / ".profile", ToBytes("old"));
