@@ -19,6 +19,7 @@
 #include "decoder/decode_file_data.hpp"
 #include "packer/compress.hpp"
 #include "support/expand_memory.hpp"
+#include "support/parts.hpp"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "format/archive_format.hpp"
 #include "format/crc16.hpp"
 #include "packer/archive_writer.hpp"
+#include "support/parts.hpp"
 #include "support/sample_archive.hpp"
 
 namespace quorvel::fuzz {

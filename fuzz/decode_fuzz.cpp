@@ -18,6 +18,7 @@
 #include "packer/compress.hpp"
 #include "support/expand_memory.hpp"
 #include "support/memory_host.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel::fuzz {
 

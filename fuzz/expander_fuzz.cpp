@@ -29,8 +29,9 @@
 #include "expander/archive/open_archive.hpp"
 #include "expander/console/console.hpp"
 #include "expander/extract/extract_entries.hpp"
+#include "support/parts.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 char ArchivePath[261];
@@ -43,7 +44,7 @@ bool GetOwnPath(char (&path)[261]) {
     return true;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander
 
 // The Expander never frees a name's storage, as its process ends after one run; here it
 // runs once per input, and a leak check after each would find that and cost more than the
@@ -54,6 +55,7 @@ namespace quorvel::fuzz {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace quorvel::expander;
 
 struct ProcessEnded {
     std::uint32_t code;

@@ -15,6 +15,7 @@
 #include "packer/archive_writer.hpp"
 #include "packer/entry_writer.hpp"
 #include "reader/archive_reader.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel::fuzz {
 namespace {

@@ -11,6 +11,7 @@
 
 #include "archive_input.hpp"
 #include "format/archive_format.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel::fuzz {
 namespace {

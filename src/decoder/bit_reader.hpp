@@ -8,7 +8,7 @@
 
 #include "decoder/decoder_host.hpp"
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 using BitWord = std::uintptr_t;
 constexpr std::uint32_t kBitWordBits = sizeof(BitWord) * 8;
@@ -102,4 +102,4 @@ inline void EndBits(BitReader& reader, Host& host) {
     StartBits(reader);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

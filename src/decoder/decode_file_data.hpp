@@ -7,13 +7,14 @@
 
 #include "decoder/bit_reader.hpp"
 #include "decoder/decode_symbol.hpp"
+#include "decoder/decoder_namespace.hpp"
 #include "decoder/decoder_storage.hpp"
 #include "decoder/match_copy.hpp"
 #include "decoder/sliding_window.hpp"
 #include "format/code_tree.hpp"
 #include "format/item_format.hpp"
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 // A host that sets kCompactDecoder is decoded by the careful loop alone, which is smaller; the
 // others also get the fast loop, which decodes whole items from lent bytes.
@@ -229,4 +230,4 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
     EndBits(reader, host);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

@@ -5,9 +5,10 @@
 #include <cstdint>
 
 #include "decoder/bit_reader.hpp"
+#include "decoder/decoder_namespace.hpp"
 #include "format/code_tree.hpp"
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 template <DecoderHost Host>
 inline std::uint32_t DecodeSymbol(const AdaptiveCodeTree& tree, BitReader& reader, Host& host) {
@@ -30,4 +31,4 @@ inline std::uint32_t DecodeSymbol(const AdaptiveCodeTree& tree, BitReader& reade
     return node;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

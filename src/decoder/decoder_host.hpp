@@ -6,7 +6,7 @@
 #include <concepts>
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 // NextByte: the next byte of the stream; may read new data; does not return on failure.
 // Contiguous: how many further bytes can be taken right now without reading anything new,
@@ -26,4 +26,4 @@ concept DecoderHost = requires(Host& host, const std::uint8_t*& bytes, std::uint
     host.Broken();
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

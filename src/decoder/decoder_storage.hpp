@@ -4,11 +4,12 @@
 
 #include <cstring>
 
+#include "decoder/decoder_namespace.hpp"
 #include "decoder/sliding_window.hpp"
 #include "format/code_tree.hpp"
 #include "format/history_ring.hpp"
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 struct DecoderStorage {
     HistoryRing History;
@@ -42,4 +43,4 @@ inline void StartTrees(DecoderStorage& storage) {
     StartTree(storage.DistanceTree, storage.FirstTree);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "decoder/decoder_namespace.hpp"
 #include "decoder/decoder_storage.hpp"
 #include "format/entry_record.hpp"
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 inline void StartFileEntry(DecoderStorage& storage, const FileFields& fields, std::uint32_t currentSlot,
                            bool skipOutput) {
@@ -20,4 +21,4 @@ inline void StartFileEntry(DecoderStorage& storage, const FileFields& fields, st
     StartWindow(storage.Window, fields.preset.PresetLength, fields.sharedPrefixLength, &slot, skipOutput);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

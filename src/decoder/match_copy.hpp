@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 // Copies `length` bytes to `to` from `distance` bytes before it. May store up to 15 bytes
 // past the end (they are overwritten before they are ever read) and read as far.
@@ -38,4 +38,4 @@ inline void CopyMatch(std::uint8_t* to, std::uint32_t distance, std::uint32_t le
     }
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

@@ -1,8 +1,10 @@
 #include "decoder/sliding_window.hpp"
 
+#include "decoder/decoder_namespace.hpp"
+
 #include <cstring>
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 void StartWindow(SlidingWindow& window, std::int32_t presetLength, std::int32_t sharedPrefixLength,
                  HistorySlot* currentSlot, bool skipOutput) {
@@ -32,4 +34,4 @@ void ShiftWindow(SlidingWindow& window) {
     window.WindowBase += kSlideSize;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

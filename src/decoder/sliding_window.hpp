@@ -6,10 +6,11 @@
 #include <cstdint>
 
 #include "decoder/decoder_host.hpp"
+#include "decoder/decoder_namespace.hpp"
 #include "format/history_ring.hpp"
 #include "format/item_format.hpp"
 
-namespace quorvel {
+namespace quorvel::decoder {
 
 constexpr std::uint32_t kSlideSize = 32768;
 constexpr std::uint32_t kWindowSize = kSlideSize + kMaxDistance;
@@ -79,4 +80,4 @@ void FlushWindow(SlidingWindow& window, Host& host) {
     window.UnwrittenStart = end;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::decoder

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::format {
 
 // Length of the Expander's executable and offset of the archive behind it.
 constexpr std::int32_t StubSize = 20480;
@@ -46,4 +46,4 @@ constexpr std::int32_t kSlotSize = 16384;
 // ReferenceBack reaches at most this many file entries back.
 constexpr std::uint32_t kMaxReferenceBack = kSlotCount - 1;
 
-}  // namespace quorvel
+}  // namespace quorvel::format

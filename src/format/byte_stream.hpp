@@ -5,7 +5,7 @@
 #include <concepts>
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::format {
 
 // NextByte: the next byte; does not return when there is none.
 template <typename Source>
@@ -21,4 +21,4 @@ std::uint32_t ReadLittleEndian(Source& source, unsigned count) {
     return value;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

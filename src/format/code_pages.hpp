@@ -2,7 +2,7 @@
 // and 950, whose lead bytes start a two-byte character.
 #pragma once
 
-namespace quorvel {
+namespace quorvel::format {
 
 constexpr bool IsLeadByte(unsigned char byte, unsigned codePage) {
     switch (codePage) {
@@ -22,4 +22,4 @@ constexpr const char* NextCharIn(const char* text, unsigned codePage) {
     return text + 1;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace quorvel {
+namespace quorvel::format {
 
 void ResetTree(AdaptiveCodeTree& tree) {
     tree.LeafCounts[0] = tree.LeafCounts[1] = kSentinelCount;
@@ -221,4 +221,4 @@ void RebuildTree(AdaptiveCodeTree& tree) {
     FillTable(tree);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

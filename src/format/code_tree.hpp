@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::format {
 
 constexpr std::uint32_t kSymbolCount = 512;
 constexpr std::uint32_t kNodeCount = 2 * kSymbolCount - 1;
@@ -78,4 +78,4 @@ constexpr std::uint32_t NextRebuildPoint(std::uint32_t point) {
     return point + (point < 2048 ? 256 : 1024);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::format {
 
 // One byte through the register, most significant bit first. Bits 16 and up stay 0.
 constexpr std::uint32_t Crc16Update(std::uint32_t crcRegister, std::uint8_t byte) {
@@ -72,4 +72,4 @@ constexpr bool BlockCheckMatches(const std::uint8_t* bytes, std::size_t n) {
     return BlockCheckMatches(kCrc16Tables, bytes, n);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

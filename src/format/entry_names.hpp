@@ -1,7 +1,7 @@
 // Names an archive may not use: those that could reach outside the folder extracted into.
 #pragma once
 
-namespace quorvel {
+namespace quorvel::format {
 
 namespace entry_names {
 
@@ -41,4 +41,4 @@ bool IsUnsafeName(const char* name, NextChar nextChar) {
     }
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

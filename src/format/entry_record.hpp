@@ -12,7 +12,7 @@
 #include "format/history_ring.hpp"
 #include "format/window_preset.hpp"
 
-namespace quorvel {
+namespace quorvel::format {
 
 // Records that cannot be valid.
 enum class RecordFault : std::uint8_t {
@@ -111,4 +111,4 @@ void ReadFileFields(Source& source, HistoryRing& ring, const RingPosition& posit
     fields.preset = ComputeWindowPreset(fields.referencedSlot->SlotLength, fields.sharedPrefixLength);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::format {
 
 // As stored: the low and the high half.
 struct FileTime {
@@ -41,4 +41,4 @@ constexpr std::uint64_t FromUnixTime(std::int64_t seconds, std::uint32_t nanosec
     return static_cast<std::uint64_t>(since1601) * kFileTimeUnitsPerSecond + nanoseconds / 100;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

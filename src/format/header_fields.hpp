@@ -9,7 +9,7 @@
 #include "format/archive_format.hpp"
 #include "format/byte_stream.hpp"
 
-namespace quorvel {
+namespace quorvel::format {
 
 template <ByteStream Source>
 std::uint32_t ReadTotalSize(Source& source) {
@@ -41,4 +41,4 @@ PasswordFields ReadPasswordFields(Source& source) {
     return fields;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

@@ -6,7 +6,7 @@
 
 #include "format/archive_format.hpp"
 
-namespace quorvel {
+namespace quorvel::format {
 
 struct HistorySlot {
     // min(file size, 16384) of the file that filled the slot.
@@ -18,4 +18,4 @@ struct HistoryRing {
     HistorySlot Slots[kSlotCount];
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::format

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::format {
 
 // SymbolTree: 0..255 literal bytes; 256..510 matches of length 2..256 (symbol = length +
 // 254); 511 a long match whose length 257..4352 follows in 12 bits.
@@ -19,4 +19,4 @@ constexpr std::uint32_t kDistanceLowBits = 4;
 // A match reaches back at most this far, into the file's own bytes or its window preset.
 constexpr std::uint32_t kMaxDistance = 8192;
 
-}  // namespace quorvel
+}  // namespace quorvel::format

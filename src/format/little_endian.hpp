@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel::format {
 
 // The value of `count` bytes, least significant first.
 constexpr std::uint64_t LoadLittleEndian(const std::uint8_t* bytes, unsigned count) {
@@ -17,4 +17,4 @@ inline void AppendLittleEndian(std::vector<std::uint8_t>& out, std::uint64_t val
     for (unsigned i = 0; i < count; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

@@ -9,7 +9,7 @@
 
 #include "format/crc16.hpp"
 
-namespace quorvel {
+namespace quorvel::format {
 
 // XOR-s n data bytes with the key from key[keyIndex] on, both ways; returns the index the
 // next data byte takes.
@@ -31,4 +31,4 @@ constexpr bool OpenBlock(const Crc16Tables& tables, std::uint8_t* block, std::si
     return BlockCheckMatches(tables, block, count);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

@@ -7,7 +7,7 @@
 
 #include "format/little_endian.hpp"
 
-namespace quorvel {
+namespace quorvel::format {
 
 enum class StubKind : std::uint8_t {
     WindowsI686,    // a 32-bit Windows program
@@ -38,4 +38,4 @@ inline StubKind IdentifyStub(std::span<const std::uint8_t> stub) {
 
 inline bool IsWindowsStub(StubKind kind) { return kind == StubKind::WindowsI686 || kind == StubKind::WindowsX86_64; }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

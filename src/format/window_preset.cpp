@@ -1,6 +1,6 @@
 #include "format/window_preset.hpp"
 
-namespace quorvel {
+namespace quorvel::format {
 
 WindowPreset ComputeWindowPreset(std::int32_t slotLength, std::int32_t sharedPrefixLength) {
     // Bytes at and after the prefix's end, then bytes of the prefix just before it.
@@ -11,4 +11,4 @@ WindowPreset ComputeWindowPreset(std::int32_t slotLength, std::int32_t sharedPre
     return WindowPreset{after + before, sharedPrefixLength - before};
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::format

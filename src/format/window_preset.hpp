@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::format {
 
 struct WindowPreset {
     std::int32_t PresetLength;  // 0..8192
@@ -16,4 +16,4 @@ struct WindowPreset {
 // prefix is longer than the slot (which valid archives never have).
 WindowPreset ComputeWindowPreset(std::int32_t slotLength, std::int32_t sharedPrefixLength);
 
-}  // namespace quorvel
+}  // namespace quorvel::format

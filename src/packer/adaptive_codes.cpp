@@ -1,8 +1,9 @@
 #include "packer/adaptive_codes.hpp"
 
 #include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 ItemSymbols SpellItem(const Item& item) {
     if (item.IsLiteral()) return ItemSymbols{item.Literal, false, false, 0, 0, 0};
@@ -39,4 +40,4 @@ void AdaptiveCodes::CountItem(const ItemSymbols& spelt) {
     if (++itemsCounted_ == rebuildPoint_) Rebuild();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -8,9 +8,10 @@
 
 #include "format/code_tree.hpp"
 #include "packer/item.hpp"
+#include "packer/packer_namespace.hpp"
 #include "packer/symbol_codes.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 // How an item is spelt: a SymbolTree symbol, for a long match 12 extra length bits, and
 // for any match a DistanceTree symbol and 4 low distance bits.
@@ -57,4 +58,4 @@ private:
     std::uint32_t generation_ = 0;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

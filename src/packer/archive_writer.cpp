@@ -7,8 +7,9 @@
 #include "format/header_fields.hpp"
 #include "format/little_endian.hpp"
 #include "format/scrambling.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 void AppendHeaderString(std::vector<std::uint8_t>& out, const std::string& text) {
@@ -113,4 +114,4 @@ std::vector<std::uint8_t> BuildArchive(const ArchiveOptions& options,
     return out;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 struct ArchiveOptions {
     std::string comment;     // shown when the Expander starts; no zero bytes
@@ -81,4 +81,4 @@ private:
     BlockStreamWriter blocks_;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

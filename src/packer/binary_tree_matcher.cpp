@@ -4,8 +4,9 @@
 #include <limits>
 
 #include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 constexpr std::uint32_t kRootBits = 16;
@@ -120,4 +121,4 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
     }
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

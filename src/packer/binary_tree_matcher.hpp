@@ -16,7 +16,7 @@
 #include "packer/joined_bytes.hpp"
 #include "packer/match.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class BinaryTreeMatcher {
 public:
@@ -50,4 +50,4 @@ private:
     std::vector<std::int32_t> children_;     // smaller and larger subtree of each window slot
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

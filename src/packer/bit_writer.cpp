@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 namespace {
 
@@ -35,4 +35,4 @@ std::vector<std::uint8_t> BitWriter::Finish() {
     return std::move(bytes_);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class BitWriter {
 public:
@@ -20,4 +20,4 @@ private:
     std::uint32_t pendingBits_ = 0;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -3,7 +3,7 @@
 #include "packer/item_encoder.hpp"
 #include "packer/parse_by_effort.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
                                            std::span<const std::uint8_t> data, int effort,
@@ -14,4 +14,4 @@ std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
     return encoder.Finish();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -7,10 +7,10 @@
 
 #include "packer/compress_progress.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
                                            std::span<const std::uint8_t> data, int effort,
                                            const CompressProgress& progress = {});
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

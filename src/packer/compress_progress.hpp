@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 using CompressProgress = std::function<void(std::size_t bytesDone)>;
 
@@ -46,4 +46,4 @@ private:
     std::size_t next_ = kNever;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -7,8 +7,9 @@
 #include "format/little_endian.hpp"
 #include "format/window_preset.hpp"
 #include "packer/compress.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 constexpr std::size_t kHistoryBytes = kSlotSize;
@@ -120,4 +121,4 @@ void EntryWriter::PutFileRecord(const RawFileEntry& entry) {
     payload_.insert(payload_.end(), entry.compressedData.begin(), entry.compressedData.end());
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -13,8 +13,9 @@
 
 #include "format/file_time.hpp"
 #include "packer/compress_progress.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 // Which earlier file a file starts from: referenceBack file entries back (0 for none),
 // sharing its first sharedPrefixLength bytes.
@@ -91,4 +92,4 @@ std::span<const std::uint8_t> PresetBytes(std::span<const std::uint8_t> history,
 // names share more than two leading bytes; else the plain name.
 std::vector<std::uint8_t> EncodeEntryName(const std::string& previous, const std::string& name);
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

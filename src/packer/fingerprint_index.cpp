@@ -1,11 +1,12 @@
 #include "packer/fingerprint_index.hpp"
 
 #include "format/archive_format.hpp"
+#include "packer/packer_namespace.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 constexpr std::uint32_t kRunLength = 8;
@@ -80,4 +81,4 @@ std::vector<std::uint32_t> FingerprintIndex::SharedRuns(std::span<const std::uin
     return shared;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class FingerprintIndex {
 public:
@@ -42,4 +42,4 @@ private:
     std::uint32_t files_ = 0;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

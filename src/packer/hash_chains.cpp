@@ -4,8 +4,9 @@
 #include <limits>
 
 #include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 // Heads for about two positions each, at most 2^16: a small input uses a small table.
@@ -89,4 +90,4 @@ Match HashChains::Longest(std::size_t position) const {
     return best;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -14,7 +14,7 @@
 #include "packer/joined_bytes.hpp"
 #include "packer/match.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class HashChains {
 public:
@@ -41,4 +41,4 @@ private:
     std::size_t inserted_ = 0;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

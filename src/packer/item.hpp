@@ -5,8 +5,9 @@
 #include <cstdint>
 
 #include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 struct Item {
     std::uint16_t MatchLength = 0;  // 0 for a literal
@@ -46,4 +47,4 @@ protected:
     ~ItemSink() = default;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -3,8 +3,9 @@
 #include <stdexcept>
 
 #include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 void RefuseMatch(std::uint32_t length) {
     if (length < kMinMatchLength || length > kMaxMatchLength)
@@ -35,4 +36,4 @@ std::vector<std::uint8_t> EncodeItems(std::span<const Item> items) {
     return encoder.Finish();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

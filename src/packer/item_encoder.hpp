@@ -9,8 +9,9 @@
 #include "packer/adaptive_codes.hpp"
 #include "packer/bit_writer.hpp"
 #include "packer/item.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class ItemEncoder final : public ItemSink {
 public:
@@ -40,4 +41,4 @@ private:
 // The compressed data of one file entry made of these items.
 std::vector<std::uint8_t> EncodeItems(std::span<const Item> items);
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -1,8 +1,10 @@
 #include "packer/item_prices.hpp"
 
+#include "packer/packer_namespace.hpp"
+
 #include <cmath>
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 // -log2 of each symbol's share, every count one more than seen.
@@ -48,4 +50,4 @@ void ItemPrices::Refresh(const AdaptiveCodes& codes) {
     now_.symbol[kLongMatchSymbol] += kPriceScale * kLongMatchBits;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -16,8 +16,9 @@
 #include "format/item_format.hpp"
 #include "packer/adaptive_codes.hpp"
 #include "packer/item.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 constexpr std::uint32_t kPriceScale = 16;  // price units per bit
 
@@ -65,4 +66,4 @@ private:
     std::uint32_t generation_ = ~0u;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

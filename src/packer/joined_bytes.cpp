@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 // Positions below preset + 8192 are read in the copy, which holds the 4352 bytes after each
 // of them; from there on nothing a search reads lies in the preset.
@@ -20,4 +21,4 @@ JoinedBytes::JoinedBytes(std::span<const std::uint8_t> preset, std::span<const s
     size_ = preset.size() + data.size();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class JoinedBytes {
 public:
@@ -37,4 +37,4 @@ private:
     std::size_t size_ = 0;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

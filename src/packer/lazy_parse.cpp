@@ -1,6 +1,6 @@
 #include "packer/lazy_parse.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
                  ItemSink& sink, PassProgress progress) {
@@ -26,4 +26,4 @@ void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& r
     }
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -9,7 +9,7 @@
 #include "packer/hash_chains.hpp"
 #include "packer/item.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 struct LazyRules {
     std::uint32_t chainDepth;  // earlier positions tried per search
@@ -22,4 +22,4 @@ struct LazyRules {
 void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
                  ItemSink& sink, PassProgress progress = {});
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

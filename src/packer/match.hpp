@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 struct Match {
     std::uint32_t length = 0;
@@ -27,4 +27,4 @@ inline std::uint32_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, 
     return length;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -7,9 +7,10 @@
 #include "packer/hash_chains.hpp"
 #include "packer/item_prices.hpp"
 #include "packer/lazy_parse.hpp"
+#include "packer/packer_namespace.hpp"
 #include "packer/price_parse.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 constexpr int kFirstPricedEffort = 4;
@@ -123,4 +124,4 @@ void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_
     Parse(preset, data, effort, &encoder, nullptr, progress);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

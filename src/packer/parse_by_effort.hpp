@@ -15,7 +15,7 @@
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 constexpr int kMinEffort = 1;
 constexpr int kMaxEffort = 9;
@@ -31,4 +31,4 @@ std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<cons
 void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
                ItemEncoder& encoder, const CompressProgress& progress = {});
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 // File bytes held at most before the entry at the front is waited for: contents waiting
@@ -65,4 +65,4 @@ void PayloadPipeline::Write(Pending& pending) {
     sink_(writer_.TakePayload());
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

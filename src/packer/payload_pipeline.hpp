@@ -16,7 +16,7 @@
 #include "packer/entry_writer.hpp"
 #include "packer/task_pool.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class PayloadPipeline {
 public:
@@ -55,4 +55,4 @@ private:
     TaskPool pool_;  // last: its threads stop before the rest goes
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

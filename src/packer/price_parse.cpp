@@ -4,8 +4,9 @@
 #include <limits>
 
 #include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
@@ -163,4 +164,4 @@ void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules&
     PriceParser(bytes, rules, roughParse, encoder, chosen, space).Parse(start, progress);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

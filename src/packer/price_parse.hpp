@@ -15,7 +15,7 @@
 #include "packer/item_encoder.hpp"
 #include "packer/item_prices.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 struct PriceRules {
     std::uint32_t treeDepth;   // tree nodes visited per position
@@ -43,4 +43,4 @@ void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules&
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
                   PassProgress progress = {});
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

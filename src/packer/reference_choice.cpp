@@ -7,10 +7,11 @@
 
 #include "format/archive_format.hpp"
 #include "format/window_preset.hpp"
+#include "packer/packer_namespace.hpp"
 #include "packer/parse_by_effort.hpp"
 #include "packer/size_estimate.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 std::string ExtensionOf(const std::string& storedName) {
     const std::size_t nameStart = storedName.rfind('\\') + 1;
@@ -128,4 +129,4 @@ EntryReference ReferenceChooser::Choose(const EntryWriter& written, std::span<co
     return {candidates[best].referenceBack, static_cast<std::uint32_t>(candidates[best].sharedPrefix)};
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

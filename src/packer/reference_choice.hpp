@@ -12,7 +12,7 @@
 #include "packer/entry_writer.hpp"
 #include "packer/fingerprint_index.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 // The lower-cased extension of a stored name's last part, without the period: the kind of
 // file the chooser and the archive's order go by.
@@ -34,4 +34,4 @@ private:
     FingerprintIndex index_;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

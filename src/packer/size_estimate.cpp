@@ -4,8 +4,9 @@
 
 #include "format/item_format.hpp"
 #include "packer/adaptive_codes.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 namespace {
 
 double Log2(std::uint32_t n) {
@@ -40,4 +41,4 @@ double EstimatedBits(std::span<const Item> items) {
     return estimate.Bits();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

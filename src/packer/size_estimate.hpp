@@ -10,8 +10,9 @@
 
 #include "format/code_tree.hpp"
 #include "packer/item.hpp"
+#include "packer/packer_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 // The estimate taken item by item, as a parse hands them over, in bytes with a fixed part
 // added. Wants no more items once it has reached `enough` bytes: it only grows.
@@ -46,4 +47,4 @@ private:
 // In bits.
 double EstimatedBits(std::span<const Item> items);
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -1,8 +1,10 @@
 #include "packer/symbol_codes.hpp"
 
+#include "packer/packer_namespace.hpp"
+
 #include <stdexcept>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 void DeriveCodes(const AdaptiveCodeTree& tree, SymbolCodes& codes) {
     // Every node is made after its children, so going down from the root, the newest node,
@@ -25,4 +27,4 @@ void DeriveCodes(const AdaptiveCodeTree& tree, SymbolCodes& codes) {
     }
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -1,6 +1,6 @@
 #include "packer/task_pool.hpp"
 
-namespace quorvel {
+namespace quorvel::packer {
 
 TaskPool::TaskPool(unsigned threads) {
     for (unsigned i = 0; i < std::max(threads, 1u); ++i) workers_.emplace_back([this] { Work(); });
@@ -41,4 +41,4 @@ void TaskPool::Work() {
     }
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel::packer {
 
 class TaskPool {
 public:
@@ -32,4 +32,4 @@ private:
     std::vector<std::thread> workers_;
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::packer

@@ -6,6 +6,7 @@
 #include "format/crc16.hpp"
 #include "format/header_fields.hpp"
 #include "reader/archive_error.hpp"
+#include "reader/reader_namespace.hpp"
 
 namespace quorvel::reader {
 namespace {

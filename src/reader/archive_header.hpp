@@ -9,6 +9,7 @@
 
 #include "format/stub_kind.hpp"
 #include "reader/byte_source.hpp"
+#include "reader/reader_namespace.hpp"
 
 namespace quorvel::reader {
 

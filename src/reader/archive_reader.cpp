@@ -5,6 +5,7 @@
 #include "decoder/file_entry.hpp"
 #include "format/code_pages.hpp"
 #include "format/entry_names.hpp"
+#include "reader/reader_namespace.hpp"
 
 namespace quorvel::reader {
 

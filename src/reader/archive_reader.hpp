@@ -14,8 +14,9 @@
 #include "reader/archive_error.hpp"
 #include "reader/archive_header.hpp"
 #include "reader/block_reader.hpp"
+#include "reader/reader_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::decoder {
 struct DecoderStorage;
 }
 

@@ -5,6 +5,7 @@
 #include "format/archive_format.hpp"
 #include "format/scrambling.hpp"
 #include "reader/archive_error.hpp"
+#include "reader/reader_namespace.hpp"
 
 namespace quorvel::reader {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "format/code_pages.hpp"
+#include "reader/reader_namespace.hpp"
 
 namespace quorvel::reader {
 

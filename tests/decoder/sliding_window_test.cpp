@@ -8,6 +8,7 @@
 
 #include "decoder/decoder_storage.hpp"
 #include "support/memory_host.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 namespace {

@@ -13,9 +13,12 @@
 #include "expander/console/console.hpp"
 #include "format/crc16.hpp"
 #include "packer/archive_writer.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 namespace {
+
+using namespace quorvel::expander;
 
 struct ProcessEnded {
     std::uint32_t code;

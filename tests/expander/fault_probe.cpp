@@ -17,7 +17,7 @@ int Recurse(int depth) {
 
 }  // namespace
 
-namespace quorvel {
+namespace quorvel::expander {
 
 void ProgramMain() {
     PrepareProcess(ReportInternalFault);
@@ -30,4 +30,4 @@ void ProgramMain() {
     EndProgram(3);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -8,6 +8,7 @@
 
 #include "packer/archive_writer.hpp"
 #include "support/expander_runner.hpp"
+#include "support/parts.hpp"
 #include "support/payloads.hpp"
 
 namespace quorvel::test {

@@ -8,14 +8,14 @@
 
 namespace {
 
-quorvel::Text Names[2];
+quorvel::expander::Text Names[2];
 int Reading;
 
 void Collect(char byte) { Names[Reading].Append(byte); }
 
 }  // namespace
 
-namespace quorvel {
+namespace quorvel::expander {
 
 void ProgramMain() {
     PrepareProcess(ReportInternalFault);
@@ -37,4 +37,4 @@ void ProgramMain() {
     EndProgram(0);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

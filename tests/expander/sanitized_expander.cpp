@@ -3,7 +3,7 @@
 // keeps open as descriptor 3; a sanitizer's finding ends it with a code no Expander uses.
 #include "expander/platform/platform.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 bool GetOwnPath(char (&path)[261]) {
     constexpr char kArchive[] = "/proc/self/fd/3";
@@ -11,7 +11,7 @@ bool GetOwnPath(char (&path)[261]) {
     return true;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander
 
 extern "C" const char* __asan_default_options() { return "exitcode=99"; }
 extern "C" const char* __ubsan_default_options() { return "exitcode=99:print_stacktrace=1"; }

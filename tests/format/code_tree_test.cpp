@@ -14,6 +14,7 @@
 #include "packer/symbol_codes.hpp"
 #include "support/bit_strings.hpp"
 #include "support/memory_host.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 namespace {

@@ -1,4 +1,5 @@
 #include "format/crc16.hpp"
+#include "support/parts.hpp"
 
 #include <gtest/gtest.h>
 

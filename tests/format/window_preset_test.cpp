@@ -1,4 +1,5 @@
 #include "format/window_preset.hpp"
+#include "support/parts.hpp"
 
 #include <gtest/gtest.h>
 

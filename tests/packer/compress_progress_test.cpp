@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "packer/payload_pipeline.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel::tool {
 namespace {

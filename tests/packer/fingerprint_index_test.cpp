@@ -1,4 +1,5 @@
 #include "packer/fingerprint_index.hpp"
+#include "support/parts.hpp"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/bit_strings.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 namespace {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "packer/reference_choice.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 namespace {

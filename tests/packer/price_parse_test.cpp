@@ -9,6 +9,7 @@
 #include "packer/item_prices.hpp"
 #include "packer/parse_by_effort.hpp"
 #include "round_trip_fixture.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 namespace {

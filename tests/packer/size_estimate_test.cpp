@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "packer/item_encoder.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 namespace {

@@ -9,6 +9,7 @@
 #include "packer/item_encoder.hpp"
 #include "reader/archive_reader.hpp"
 #include "support/archive_fixture.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel::test {
 namespace {

@@ -17,6 +17,7 @@
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
 #include "support/expander_runner.hpp"
+#include "support/parts.hpp"
 #include "support/sample_archive.hpp"
 
 namespace quorvel::test {

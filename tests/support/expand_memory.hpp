@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "decoder/decoder_storage.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel {
 

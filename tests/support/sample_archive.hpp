@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "packer/entry_writer.hpp"
+#include "support/parts.hpp"
 
 namespace quorvel::test {
 

@@ -2,9 +2,10 @@
 
 #include "expander/archive/open_archive.hpp"
 #include "expander/console/console.hpp"
+#include "expander/expander_namespace.hpp"
 #include "format/scrambling.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 std::uint8_t BlockBuffer[kBlockSize];
 std::int32_t BlockDataCount;
@@ -41,4 +42,4 @@ std::uint8_t ArchiveByteReaderSlow() {
     return BlockBuffer[p];
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

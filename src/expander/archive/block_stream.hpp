@@ -4,10 +4,11 @@
 
 #include <cstdint>
 
+#include "expander/expander_namespace.hpp"
 #include "format/archive_format.hpp"
 #include "format/crc16.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 extern std::uint8_t BlockBuffer[kBlockSize];
 // Data bytes in the block in BlockBuffer: bytes read minus 2.
@@ -37,4 +38,4 @@ inline std::uint8_t ArchiveByteReader() {
     return ArchiveByteReaderSlow();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

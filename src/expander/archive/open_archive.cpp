@@ -5,10 +5,11 @@
 #include "expander/archive/block_stream.hpp"
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
+#include "expander/expander_namespace.hpp"
 #include "format/archive_format.hpp"
 #include "format/header_fields.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 Text RunCommand;
 Text Password;
@@ -96,4 +97,4 @@ void OpenArchive() {
     if (Scrambled) AskPassword();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

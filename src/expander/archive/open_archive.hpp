@@ -5,7 +5,7 @@
 
 #include "expander/console/text.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 extern Text RunCommand;
 extern Text Password;
@@ -19,4 +19,4 @@ extern std::int32_t KeyIndex;
 void OpenArchive();
 void AskPassword();
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

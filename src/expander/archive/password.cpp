@@ -4,9 +4,10 @@
 #include "expander/archive/open_archive.hpp"
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
+#include "expander/expander_namespace.hpp"
 #include "format/crc16.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 void AppendToPassword(char byte) { Password.Append(byte); }
@@ -27,4 +28,4 @@ void AskPassword() {
     EndProgram(1);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

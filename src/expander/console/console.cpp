@@ -5,7 +5,7 @@
 
 #include "expander/console/messages.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -180,4 +180,4 @@ void ResetConsole() {
     Input = {};
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -6,7 +6,7 @@
 
 #include "expander/platform/platform.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 constexpr char kEndOfInputMark = 0x1A;
 constexpr char kBell = 0x07;
@@ -47,4 +47,4 @@ void SkipLine();
 // Returns both streams to their unconnected state; tests run many programs in one process.
 void ResetConsole();
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -1,7 +1,7 @@
 // Every text the Expander prints, byte for byte. BEL bytes are written separately.
 #pragma once
 
-namespace quorvel::message {
+namespace quorvel::expander::message {
 
 inline constexpr char kBannerStart[] = "*** ";
 inline constexpr char kBannerName[] = "Quorvel Expander 32 Ver. 1.60";
@@ -28,4 +28,4 @@ inline constexpr char kUnsafePath[] = "Unsafe path : ";
 inline constexpr char kRuntimeError[] = "Runtime error ";
 inline constexpr char kRuntimeErrorAt[] = " at ";
 
-}  // namespace quorvel::message
+}  // namespace quorvel::expander::message

@@ -4,7 +4,7 @@
 
 #include "expander/console/console.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 void Text::Append(char byte) {
     if (length + 1 >= capacity) {
@@ -25,4 +25,4 @@ void Text::Truncate(std::uint32_t n) {
     if (bytes != nullptr) bytes[n] = 0;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

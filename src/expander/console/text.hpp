@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace quorvel {
+namespace quorvel::expander {
 
 struct Text {
     char* bytes;
@@ -20,4 +20,4 @@ struct Text {
     const char* CStr() const { return bytes != nullptr ? bytes : ""; }
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -5,7 +5,7 @@
 #include "expander/console/messages.hpp"
 #include "expander/extract/extract_entries.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 // The command is opened as one file name; a failure to start it is reported, not fatal.
@@ -28,4 +28,4 @@ void ProgramMain() {
     EndProgram(0);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -6,8 +6,9 @@
 
 #include "expander/archive/block_stream.hpp"
 #include "expander/console/console.hpp"
+#include "expander/expander_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 struct ArchiveHost {
     // The Expander has no room for the decoder's fast loop.
@@ -34,4 +35,4 @@ struct ArchiveHost {
     [[noreturn]] void Broken() { BrokenFileExit(); }
 };
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

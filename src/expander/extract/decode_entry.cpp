@@ -1,9 +1,10 @@
 #include "expander/extract/decode_entry.hpp"
 
 #include "decoder/decode_file_data.hpp"
+#include "expander/expander_namespace.hpp"
 #include "expander/extract/archive_host.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 void DecodeEntryData(DecoderStorage& storage, std::int32_t remaining, bool skipOutput) {
     ArchiveHost host;
@@ -11,4 +12,4 @@ void DecodeEntryData(DecoderStorage& storage, std::int32_t remaining, bool skipO
     if (!skipOutput) FlushWindow(storage.Window, host);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

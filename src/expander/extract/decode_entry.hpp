@@ -5,11 +5,12 @@
 #include <cstdint>
 
 #include "decoder/decoder_storage.hpp"
+#include "expander/expander_namespace.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 // Produces `remaining` bytes into the window started for the entry; unless skipping, writes
 // them all to the output file.
 void DecodeEntryData(DecoderStorage& storage, std::int32_t remaining, bool skipOutput);
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

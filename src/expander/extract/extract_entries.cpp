@@ -8,13 +8,14 @@
 #include "expander/archive/block_stream.hpp"
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
+#include "expander/expander_namespace.hpp"
 #include "expander/extract/decode_entry.hpp"
 #include "expander/extract/overwrite.hpp"
 #include "expander/extract/paths.hpp"
 #include "format/entry_names.hpp"
 #include "format/entry_record.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 struct RunState {
@@ -137,4 +138,4 @@ void ExtractEntries() {
     if (!CloseFile(ArchiveFile)) ReadErrorExit();
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

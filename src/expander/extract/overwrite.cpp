@@ -4,7 +4,7 @@
 #include "expander/console/messages.hpp"
 #include "expander/platform/platform.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 Overwrite AskOverwrite(const char* name, const char* leaf) {
     if (!NameExists(name, leaf)) return Overwrite::Create;
@@ -21,4 +21,4 @@ Overwrite AskOverwrite(const char* name, const char* leaf) {
     }
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

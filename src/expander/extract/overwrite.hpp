@@ -1,6 +1,6 @@
 #pragma once
 
-namespace quorvel {
+namespace quorvel::expander {
 
 enum class Overwrite : unsigned char { Create, Replace, Skip };
 
@@ -10,4 +10,4 @@ enum class Overwrite : unsigned char { Create, Replace, Skip };
 // without end.
 Overwrite AskOverwrite(const char* name, const char* leaf);
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

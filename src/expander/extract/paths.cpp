@@ -2,10 +2,11 @@
 
 #include "expander/console/console.hpp"
 #include "expander/console/messages.hpp"
+#include "expander/expander_namespace.hpp"
 #include "expander/platform/platform.hpp"
 #include "format/entry_names.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 using entry_names::IsSeparator;
 
@@ -58,4 +59,4 @@ bool MakeFolders(Text& path, const Text& held) {
     return true;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

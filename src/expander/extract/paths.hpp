@@ -4,7 +4,7 @@
 
 #include "expander/console/text.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 // The name up to and including its last separator, into folder; empty if none.
 void DirectoryPart(const char* name, Text& folder);
@@ -19,4 +19,4 @@ bool MakeFolders(Text& path, const Text& held);
 // code 2.
 [[noreturn]] void CannotMakeFolder(const char* path);
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

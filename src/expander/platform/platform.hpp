@@ -5,10 +5,11 @@
 
 #include <cstdint>
 
+#include "expander/expander_namespace.hpp"
 #include "format/archive_format.hpp"
 #include "format/file_time.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 enum class FileState : std::uint8_t { Closed, Reading, ReadWrite };
 
@@ -114,4 +115,4 @@ constexpr std::uint32_t kFaultOther = 217;
 // Entry of the program proper, called by the platform's entry point.
 [[noreturn]] void ProgramMain();
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

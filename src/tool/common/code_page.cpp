@@ -6,6 +6,7 @@
 
 #include "format/code_pages.hpp"
 #include "tool/common/tool_error.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

@@ -12,6 +12,7 @@
 #include "format/archive_format.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/common/unique_fd.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "tool/common/code_page.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

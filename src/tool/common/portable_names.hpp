@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/archive_format.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

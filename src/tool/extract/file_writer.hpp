@@ -25,6 +25,7 @@
 #include "reader/archive_reader.hpp"
 #include "tool/common/interrupt_cleanup.hpp"
 #include "tool/common/unique_fd.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -12,6 +12,7 @@
 #include "format/file_time.hpp"
 #include "tool/common/interrupt_cleanup.hpp"
 #include "tool/common/tool_error.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

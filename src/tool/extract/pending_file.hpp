@@ -16,6 +16,7 @@
 
 #include "reader/archive_reader.hpp"
 #include "tool/common/unique_fd.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -1,6 +1,7 @@
 #include "tool/pack/file_times.hpp"
 
 #include "format/file_time.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "packer/entry_writer.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -12,6 +12,7 @@
 #include "tool/common/tool_error.hpp"
 #include "tool/common/unique_fd.hpp"
 #include "tool/pack/file_times.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

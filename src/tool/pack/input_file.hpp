@@ -9,6 +9,7 @@
 #include "packer/entry_writer.hpp"
 #include "tool/common/warning_sink.hpp"
 #include "tool/pack/input_tree.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -13,6 +13,7 @@
 #include "tool/pack/file_id.hpp"
 #include "tool/pack/output_place.hpp"
 #include "tool/pack/skipped_inputs.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace fs = std::filesystem;

@@ -21,6 +21,7 @@
 #include "tool/pack/pack_progress.hpp"
 #include "tool/pack/stored_names.hpp"
 #include "tool/pack/stub_choice.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

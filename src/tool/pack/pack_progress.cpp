@@ -1,5 +1,7 @@
 #include "tool/pack/pack_progress.hpp"
 
+#include "tool/tool_namespace.hpp"
+
 #include <cstdio>
 #include <string>
 

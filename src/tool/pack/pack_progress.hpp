@@ -12,6 +12,7 @@
 #include <string>
 
 #include "packer/compress_progress.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -7,6 +7,7 @@
 #include "tool/common/code_page.hpp"
 #include "tool/common/portable_names.hpp"
 #include "tool/common/tool_error.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -8,6 +8,7 @@
 #include "tool/common/file_contents.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/pack/embedded_stubs.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

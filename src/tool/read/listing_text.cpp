@@ -5,6 +5,7 @@
 #include "tool/common/problem_report.hpp"
 #include "tool/read/listing.hpp"
 #include "tool/read/time_text.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

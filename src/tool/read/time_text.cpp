@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "format/file_time.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

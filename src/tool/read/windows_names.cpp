@@ -2,6 +2,7 @@
 
 #include "format/archive_format.hpp"
 #include "tool/common/portable_names.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 namespace {

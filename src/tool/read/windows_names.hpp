@@ -8,6 +8,7 @@
 
 #include "reader/archive_reader.hpp"
 #include "tool/common/name_text.hpp"
+#include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 

@@ -9,7 +9,7 @@
 #include "expander/platform/platform.hpp"
 #include "expander/platform/posix/file_status.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 bool LastInputWasCr;
@@ -51,4 +51,4 @@ std::int32_t ConsoleRead(void* buffer, std::uint32_t n) {
     return count;
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -3,9 +3,10 @@
 // routine under that routine's first symbol version, so that the Expander starts on every
 // glibc from 2.17 on, not only on those that have the newer version the compiler's start
 // files ask for.
+#include "expander/expander_namespace.hpp"
 #include "expander/platform/platform.hpp"
 
-int main() { quorvel::ProgramMain(); }
+int main() { quorvel::expander::ProgramMain(); }
 
 #if defined(QUORVEL_OWN_START_CODE) && defined(__x86_64__)
 __asm__(R"(

@@ -8,7 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace quorvel::posix {
+namespace quorvel::expander::posix {
 
 // The innermost target folder held: a descriptor, or AT_FDCWD for the run's own folder.
 extern int HeldFolder;
@@ -25,4 +25,4 @@ inline bool StatusAt(const char* name, struct stat& info) {
     return syscall(SYS_newfstatat, HeldFolder, name, &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-}  // namespace quorvel::posix
+}  // namespace quorvel::expander::posix

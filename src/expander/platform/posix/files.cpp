@@ -6,11 +6,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "expander/expander_namespace.hpp"
 #include "expander/platform/platform.hpp"
 #include "expander/platform/posix/file_status.hpp"
 #include "expander/platform/posix/system_names.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 // The process holds its current folder: AT_FDCWD stands for the run's own folder.
 int posix::HeldFolder = AT_FDCWD;
@@ -157,4 +158,4 @@ void KeepExecutable(FileObject& file, const std::uint8_t* start, std::int32_t le
     syscall(SYS_fchmod, Descriptor(file), mode);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

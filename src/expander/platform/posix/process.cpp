@@ -16,7 +16,7 @@
 
 extern char** environ;
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 // The output file as the interrupt handler finds it: a flag set while the file is
@@ -188,4 +188,4 @@ void EndProcess(std::uint32_t code) {
     _exit(static_cast<int>(code));
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "expander/expander_namespace.hpp"
 #include "expander/platform/platform.hpp"
 #include "format/code_pages.hpp"
 
-namespace quorvel::posix {
+namespace quorvel::expander::posix {
 namespace {
 
 struct LocaleInfo {
@@ -114,12 +115,12 @@ bool ToSystemName(const char* name, char (&out)[kSystemNameSize]) {
     return true;
 }
 
-}  // namespace quorvel::posix
+}  // namespace quorvel::expander::posix
 
-namespace quorvel {
+namespace quorvel::expander {
 
 const char* NextChar(const char* text) {
     return NextCharIn(text, posix::CurrentLocale().codePage);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

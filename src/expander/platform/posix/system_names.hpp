@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace quorvel::posix {
+namespace quorvel::expander::posix {
 
 constexpr std::size_t kSystemNameSize = 4096;
 
@@ -12,4 +12,4 @@ constexpr std::size_t kSystemNameSize = 4096;
 // holds or cannot be converted.
 bool ToSystemName(const char* name, char (&out)[kSystemNameSize]);
 
-}  // namespace quorvel::posix
+}  // namespace quorvel::expander::posix

@@ -3,7 +3,7 @@
 
 #include "expander/platform/platform.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 
 OutputKind StandardOutputKind() {
     switch (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE))) {
@@ -24,4 +24,4 @@ std::int32_t ConsoleRead(void* buffer, std::uint32_t n) {
     return static_cast<std::int32_t>(got);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

@@ -3,7 +3,7 @@
 
 #include "expander/platform/platform.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 HANDLE Handle(const FileObject& file) { return reinterpret_cast<HANDLE>(file.handle); }
@@ -129,4 +129,4 @@ void KeepExecutable(FileObject&, const std::uint8_t*, std::int32_t) {}
 
 const char* NextChar(const char* text) { return CharNextA(text); }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander

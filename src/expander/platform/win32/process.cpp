@@ -4,9 +4,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "expander/expander_namespace.hpp"
 #include "expander/platform/platform.hpp"
 
-namespace quorvel {
+namespace quorvel::expander {
 namespace {
 
 ProcessEndHook EndHook;
@@ -101,6 +102,6 @@ void EndProcess(std::uint32_t code) {
     ExitProcess(code);
 }
 
-}  // namespace quorvel
+}  // namespace quorvel::expander
 
-extern "C" void ExpanderStart() { quorvel::ProgramMain(); }
+extern "C" void ExpanderStart() { quorvel::expander::ProgramMain(); }

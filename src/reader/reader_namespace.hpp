@@ -1,0 +1,10 @@
+// The reader is written in the terms of the format and the decoder it is built on.
+#pragma once
+
+namespace quorvel::format {}
+namespace quorvel::decoder {}
+
+namespace quorvel::reader {
+using namespace quorvel::format;
+using namespace quorvel::decoder;
+}  // namespace quorvel::reader
