@@ -14,11 +14,11 @@ namespace quorvel::decoder {
 inline void StartFileEntry(DecoderStorage& storage, const FileFields& fields, std::uint32_t currentSlot,
                            bool skipOutput) {
     HistorySlot& slot = storage.History.Slots[currentSlot];
-    const HistorySlot& referenced = *fields.referencedSlot;
-    std::memmove(slot.SlotData, referenced.SlotData, static_cast<std::uint32_t>(fields.sharedPrefixLength));
-    std::memcpy(storage.Window.Bytes, referenced.SlotData + fields.preset.PresetStart,
-                static_cast<std::uint32_t>(fields.preset.PresetLength));
-    StartWindow(storage.Window, fields.preset.PresetLength, fields.sharedPrefixLength, &slot, skipOutput);
+    const HistorySlot& referenced = *fields.ReferencedSlot;
+    std::memmove(slot.SlotData, referenced.SlotData, static_cast<std::uint32_t>(fields.SharedPrefixLength));
+    std::memcpy(storage.Window.Bytes, referenced.SlotData + fields.Preset.PresetStart,
+                static_cast<std::uint32_t>(fields.Preset.PresetLength));
+    StartWindow(storage.Window, fields.Preset.PresetLength, fields.SharedPrefixLength, &slot, skipOutput);
 }
 
 }  // namespace quorvel::decoder

@@ -62,24 +62,24 @@ bool IsFolderEntry(const Name& name, const char* bytes) {
 // Where a run stands in the history ring: the slot the next file entry fills, and the file
 // entries so far, counted up to the ring's size, which bound ReferenceBack.
 struct RingPosition {
-    std::uint32_t currentSlot;
-    std::uint32_t filesProcessed;
+    std::uint32_t CurrentSlot;
+    std::uint32_t FilesProcessed;
 
     void Advance() {
-        currentSlot = (currentSlot + 1) % kSlotCount;
-        if (filesProcessed < kSlotCount) ++filesProcessed;
+        CurrentSlot = (CurrentSlot + 1) % kSlotCount;
+        if (FilesProcessed < kSlotCount) ++FilesProcessed;
     }
 };
 
 struct FileFields {
-    FileTime creationTime;
-    FileTime lastAccessTime;
-    FileTime lastWriteTime;
-    std::int32_t entrySize;
-    std::uint32_t referenceBack;
-    HistorySlot* referencedSlot;
-    std::int32_t sharedPrefixLength;
-    WindowPreset preset;
+    FileTime CreationTime;
+    FileTime LastAccessTime;
+    FileTime LastWriteTime;
+    std::int32_t EntrySize;
+    std::uint32_t ReferenceBack;
+    HistorySlot* ReferencedSlot;
+    std::int32_t SharedPrefixLength;
+    WindowPreset Preset;
 };
 
 template <RecordSource Source>
@@ -92,23 +92,23 @@ FileTime ReadFileTime(Source& source) {
 // length at once; a reference reaches only slots filled earlier in this run.
 template <RecordSource Source>
 void ReadFileFields(Source& source, HistoryRing& ring, const RingPosition& position, FileFields& fields) {
-    fields.creationTime = ReadFileTime(source);
-    fields.lastAccessTime = ReadFileTime(source);
-    fields.lastWriteTime = ReadFileTime(source);
-    fields.entrySize = static_cast<std::int32_t>(ReadLittleEndian(source, kEntrySizeBytes));
-    if (fields.entrySize < 0) source.Fault(RecordFault::SizeTooLarge);
+    fields.CreationTime = ReadFileTime(source);
+    fields.LastAccessTime = ReadFileTime(source);
+    fields.LastWriteTime = ReadFileTime(source);
+    fields.EntrySize = static_cast<std::int32_t>(ReadLittleEndian(source, kEntrySizeBytes));
+    if (fields.EntrySize < 0) source.Fault(RecordFault::SizeTooLarge);
     HistorySlot* slots = ring.Slots;
-    slots[position.currentSlot].SlotLength = fields.entrySize < kSlotSize ? fields.entrySize : kSlotSize;
-    fields.referenceBack = source.NextByte();
-    if (fields.referenceBack > position.filesProcessed) source.Fault(RecordFault::ReferenceTooFar);
-    fields.referencedSlot = &slots[(position.currentSlot + kSlotCount - fields.referenceBack) % kSlotCount];
-    fields.sharedPrefixLength = 0;
-    fields.preset = WindowPreset{0, 0};
-    if (fields.referenceBack == 0) return;
-    fields.sharedPrefixLength = static_cast<std::int32_t>(ReadLittleEndian(source, kSharedPrefixBytes));
-    if (fields.sharedPrefixLength > fields.referencedSlot->SlotLength || fields.sharedPrefixLength > fields.entrySize)
+    slots[position.CurrentSlot].SlotLength = fields.EntrySize < kSlotSize ? fields.EntrySize : kSlotSize;
+    fields.ReferenceBack = source.NextByte();
+    if (fields.ReferenceBack > position.FilesProcessed) source.Fault(RecordFault::ReferenceTooFar);
+    fields.ReferencedSlot = &slots[(position.CurrentSlot + kSlotCount - fields.ReferenceBack) % kSlotCount];
+    fields.SharedPrefixLength = 0;
+    fields.Preset = WindowPreset{0, 0};
+    if (fields.ReferenceBack == 0) return;
+    fields.SharedPrefixLength = static_cast<std::int32_t>(ReadLittleEndian(source, kSharedPrefixBytes));
+    if (fields.SharedPrefixLength > fields.ReferencedSlot->SlotLength || fields.SharedPrefixLength > fields.EntrySize)
         source.Fault(RecordFault::PrefixTooLong);
-    fields.preset = ComputeWindowPreset(fields.referencedSlot->SlotLength, fields.sharedPrefixLength);
+    fields.Preset = ComputeWindowPreset(fields.ReferencedSlot->SlotLength, fields.SharedPrefixLength);
 }
 
 }  // namespace quorvel::format

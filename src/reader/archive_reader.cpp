@@ -135,11 +135,11 @@ const Entry* ArchiveReader::Next() {
         if (error.problem() == ArchiveProblem::BrokenRecord) throw;
         FailInEntry(error, "the archive ends inside an entry record");
     }
-    entry_.times = {FileTimeValue(fields_.creationTime), FileTimeValue(fields_.lastAccessTime),
-                    FileTimeValue(fields_.lastWriteTime)};
-    entry_.size = static_cast<std::uint32_t>(fields_.entrySize);
-    entry_.referenceBack = fields_.referenceBack;
-    entry_.sharedPrefix = static_cast<std::uint32_t>(fields_.sharedPrefixLength);
+    entry_.times = {FileTimeValue(fields_.CreationTime), FileTimeValue(fields_.LastAccessTime),
+                    FileTimeValue(fields_.LastWriteTime)};
+    entry_.size = static_cast<std::uint32_t>(fields_.EntrySize);
+    entry_.referenceBack = fields_.ReferenceBack;
+    entry_.sharedPrefix = static_cast<std::uint32_t>(fields_.SharedPrefixLength);
     dataPending_ = true;
     return &entry_;
 }
@@ -147,12 +147,12 @@ const Entry* ArchiveReader::Next() {
 void ArchiveReader::ReadData(DataSink* sink) {
     if (!dataPending_) return;
     dataPending_ = false;
-    StartFileEntry(*storage_, fields_, ring_.currentSlot, sink == nullptr);
-    if (sink != nullptr && fields_.sharedPrefixLength != 0)
-        sink->Write({fields_.referencedSlot->SlotData, static_cast<std::size_t>(fields_.sharedPrefixLength)});
+    StartFileEntry(*storage_, fields_, ring_.CurrentSlot, sink == nullptr);
+    if (sink != nullptr && fields_.SharedPrefixLength != 0)
+        sink->Write({fields_.ReferencedSlot->SlotData, static_cast<std::size_t>(fields_.SharedPrefixLength)});
     Host host(*this, sink);
     try {
-        DecodeFileData(*storage_, host, fields_.entrySize - fields_.sharedPrefixLength);
+        DecodeFileData(*storage_, host, fields_.EntrySize - fields_.SharedPrefixLength);
     } catch (const ArchiveError& error) {
         FailInEntry(error, "the archive ends inside the entry's data");
     }

@@ -43,7 +43,7 @@ struct HeaderBytes {
     EndLine();
     SkipLine();
     CloseFile(ArchiveFile);
-    EndProgram(1);
+    EndProgram(kExitRefused);
 }
 
 // Each character leaves in one write, so a double-byte character is never split. The
@@ -81,7 +81,7 @@ void OpenArchive() {
         WriteChar(kBell);
         EndLine();
         CloseFile(ArchiveFile);
-        EndProgram(1);
+        EndProgram(kExitRefused);
     }
     if (!SetPosition(ArchiveFile, StubSize)) ReadErrorExit();
     HeaderBytes bytes;

@@ -25,7 +25,7 @@ void AskPassword() {
         // An empty answer cannot serve as a key, so it is never accepted.
         if (Password.length != 0 && Crc16(CheckTables, answer, Password.length) == PasswordCheck) return;
     }
-    EndProgram(1);
+    EndProgram(kExitRefused);
 }
 
 }  // namespace quorvel::expander

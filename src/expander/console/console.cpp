@@ -141,7 +141,7 @@ void FatalExit() {
     WriteChar(kBell);
     EndLine();
     SkipLine();
-    EndProgram(2);
+    EndProgram(kExitFailed);
 }
 
 void ReadErrorExit() {

@@ -32,6 +32,13 @@ void ReadText(TextByteSink sink);
 char ReadChar();
 void SkipLine();
 
+// The exit codes: success (also when the run command fails to start), a refusal before
+// extraction (no archive attached, a wrong file length, a third wrong password), and a
+// failure during the work. Internal faults end with their own numbers, 200 and up.
+constexpr std::uint32_t kExitSuccess = 0;
+constexpr std::uint32_t kExitRefused = 1;
+constexpr std::uint32_t kExitFailed = 2;
+
 // Writes out what is buffered and ends the process with the code.
 [[noreturn]] void EndProgram(std::uint32_t code);
 [[noreturn]] void FatalExit();

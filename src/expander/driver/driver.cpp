@@ -25,7 +25,7 @@ void ProgramMain() {
     OpenArchive();
     ExtractEntries();
     RunAfter();
-    EndProgram(0);
+    EndProgram(kExitSuccess);
 }
 
 }  // namespace quorvel::expander

@@ -50,7 +50,7 @@ bool MakeFoldersOnce(RunState& run) {
     WriteName(name);
     WriteChar(kBell);
     EndLine();
-    EndProgram(2);
+    EndProgram(kExitFailed);
 }
 
 void ShowProgress(const char* name, bool skipping) {
@@ -74,15 +74,15 @@ void CreateOutputFile(const char* name, const char* leaf, bool replace, const Fi
     if (created) GuardOutputFile(&OutputFile);
     ReleaseInterrupts();
     if (!created) WriteErrorExit();
-    const auto prefixLength = static_cast<std::uint32_t>(entry.sharedPrefixLength);
-    if (prefixLength != 0 && !WriteExact(OutputFile, entry.referencedSlot->SlotData, prefixLength))
+    const auto prefixLength = static_cast<std::uint32_t>(entry.SharedPrefixLength);
+    if (prefixLength != 0 && !WriteExact(OutputFile, entry.ReferencedSlot->SlotData, prefixLength))
         WriteErrorExit();
 }
 
 // Once its times are set the file is complete: an interrupt from then on leaves it.
 void FinishOutputFile(const FileFields& entry, const HistorySlot& firstBytes) {
     KeepExecutable(OutputFile, firstBytes.SlotData, firstBytes.SlotLength);
-    if (!SetTimes(OutputFile, entry.creationTime, entry.lastAccessTime, entry.lastWriteTime))
+    if (!SetTimes(OutputFile, entry.CreationTime, entry.LastAccessTime, entry.LastWriteTime))
         WriteErrorExit();
     GuardOutputFile(nullptr);
     if (!CloseFile(OutputFile)) WriteErrorExit();
@@ -105,10 +105,10 @@ void ExtractFile(RunState& run, DecoderStorage& storage) {
     ShowProgress(name, skipOutput);
     if (!foldersMade) CannotMakeFolder(run.folderPath.CStr());
     if (!skipOutput) CreateOutputFile(name, leaf, choice == Overwrite::Replace, entry);
-    StartFileEntry(storage, entry, run.ring.currentSlot, skipOutput);
+    StartFileEntry(storage, entry, run.ring.CurrentSlot, skipOutput);
 
-    DecodeEntryData(storage, entry.entrySize - entry.sharedPrefixLength, skipOutput);
-    if (!skipOutput) FinishOutputFile(entry, storage.History.Slots[run.ring.currentSlot]);
+    DecodeEntryData(storage, entry.EntrySize - entry.SharedPrefixLength, skipOutput);
+    if (!skipOutput) FinishOutputFile(entry, storage.History.Slots[run.ring.CurrentSlot]);
     run.ring.Advance();
 }
 

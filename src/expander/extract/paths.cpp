@@ -15,7 +15,7 @@ void CannotMakeFolder(const char* path) {
     WriteName(path);
     WriteChar(kBell);
     EndLine();
-    EndProgram(2);
+    EndProgram(kExitFailed);
 }
 
 void DirectoryPart(const char* name, Text& folder) {

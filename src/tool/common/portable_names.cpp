@@ -65,7 +65,7 @@ void FindCaseCollisions(const std::set<MadePath>& paths, int codePage, std::vect
     for (const MadePath& made : paths) namesByFolded[FoldedCase(made.path, codePage)].push_back(NameOf(made));
     for (auto& [folded, names] : namesByFolded) {
         if (names.size() > 1)
-            problems.push_back({NameProblemKind::kCaseCollision, std::move(names),
+            problems.push_back({NameProblemKind::CaseCollision, std::move(names),
                                 "Windows takes these names for the same file or folder"});
     }
 }
@@ -108,21 +108,21 @@ void FindPartProblems(const MadePath& made, int codePage, std::vector<NameProble
         problems.push_back({kind, {NameOf(made)}, std::move(message)});
     };
     if (IsReservedDeviceName(part, codePage))
-        add(NameProblemKind::kReservedDeviceName, "Windows reserves this name for a device, whatever its extension");
+        add(NameProblemKind::ReservedDeviceName, "Windows reserves this name for a device, whatever its extension");
     if (const std::string character = ReservedCharacterIn(part, codePage); !character.empty())
-        add(NameProblemKind::kReservedCharacter, "holds " + character + ", which Windows does not allow in a name");
+        add(NameProblemKind::ReservedCharacter, "holds " + character + ", which Windows does not allow in a name");
     // Trail bytes are never below 0x40, so a last byte of period or blank is a last character.
     if (part.ends_with('.') || part.ends_with(' '))
-        add(NameProblemKind::kTrailingPeriodOrBlank,
+        add(NameProblemKind::TrailingPeriodOrBlank,
             std::string("ends in a ") + (part.ends_with('.') ? "period" : "blank") + ", which Windows drops");
 }
 
 void FindLengthProblems(const MadePath& made, std::vector<NameProblem>& problems) {
     if (made.path.size() > kLongestStoredName) {
-        problems.push_back({NameProblemKind::kTooLong, {NameOf(made)},
+        problems.push_back({NameProblemKind::TooLong, {NameOf(made)},
                             "is longer than " + std::to_string(kLongestStoredName) + " bytes, more than the Expander can create"});
     } else if (made.path.size() > kLongNameWarning) {
-        problems.push_back({NameProblemKind::kLong, {NameOf(made)},
+        problems.push_back({NameProblemKind::Long, {NameOf(made)},
                             "is longer than " + std::to_string(kLongNameWarning) +
                                 " bytes, which leaves little room for the folder it is extracted into",
                             true});

@@ -13,12 +13,12 @@
 namespace quorvel::tool {
 
 enum class NameProblemKind {
-    kCaseCollision,         // Windows takes the names for the same file or folder
-    kReservedDeviceName,    // CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with any extension
-    kReservedCharacter,     // one of <>:"|?* or a byte below 0x20
-    kTrailingPeriodOrBlank, // Windows drops the period or blank, so the name changes
-    kTooLong,               // longer than the Expander can create
-    kLong,                  // long enough to leave little room for the folder extracted into
+    CaseCollision,         // Windows takes the names for the same file or folder
+    ReservedDeviceName,    // CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with any extension
+    ReservedCharacter,     // one of <>:"|?* or a byte below 0x20
+    TrailingPeriodOrBlank, // Windows drops the period or blank, so the name changes
+    TooLong,               // longer than the Expander can create
+    Long,                  // long enough to leave little room for the folder extracted into
 };
 
 struct NameProblem {
