@@ -119,7 +119,7 @@ ReadOutcome ReadWithReader(const Bytes& file, const reader::ReaderOptions& optio
     reader::MemorySource source(file);
     try {
         const reader::ArchiveHeader header = reader::ReadArchiveHeader(source);
-        reader::ArchiveReader archive(source, header, options);
+        reader::ArchiveReader archive(source, header, options, &ProcessDecoderStorage());
         while (const reader::Entry* entry = archive.Next()) {
             ReadEntry& read = outcome.entries.emplace_back(ReadEntry{*entry, {}});
             if (entry->kind == reader::EntryKind::Folder) continue;

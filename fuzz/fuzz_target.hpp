@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "decoder/decoder_storage.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -30,6 +33,14 @@ inline void WriteSeeds(const std::string& folder) {
             std::exit(2);
         }
     }
+}
+
+// The decoder's working storage (about 4.3 MB), made once for the process and lent to every
+// reader and decoding: made afresh for each input, its zeroing and page faults under the
+// sanitizers cost more than all the rest of a small input's run.
+inline DecoderStorage& ProcessDecoderStorage() {
+    static const std::unique_ptr<DecoderStorage> storage = std::make_unique<DecoderStorage>();
+    return *storage;
 }
 
 // A broken promise of the code under test: reported, then the process aborts, which both
