@@ -1,6 +1,7 @@
 // What every fuzz target provides besides its entry point: the valid inputs its corpus
 // starts from. A target program writes them into a folder when asked (--write-seeds), under
-// libFuzzer and as a replay program alike, so no corpus file is kept in the tree.
+// libFuzzer and as a replay program alike, so they are not kept in the tree; fuzz/corpus/
+// keeps what fuzzing found beyond them.
 #pragma once
 
 #include <cstdint>
