@@ -120,11 +120,12 @@ ReadOutcome ReadWithReader(const Bytes& file, const reader::ReaderOptions& optio
     reader::MemorySource source(file);
     try {
         const reader::ArchiveHeader header = reader::ReadArchiveHeader(source);
-        reader::ArchiveReader archive(source, header, options);
+        reader::ArchiveReader archive(source, header, options, &ProcessDecoderStorage());
         while (const reader::Entry* entry = archive.Next()) {
             ReadEntry& read = outcome.entries.emplace_back(ReadEntry{*entry, {}});
             if (entry->kind == reader::EntryKind::Folder) continue;
             Collector sink(collected);
+            if (collect) sink.data.reserve(std::min<std::uint64_t>(entry->size, kCollectLimit - collected));
             archive.ReadData(collect ? &sink : nullptr);
             read.entry = *entry;  // now with its stored bytes
             read.data = std::move(sink.data);
@@ -137,9 +138,51 @@ ReadOutcome ReadWithReader(const Bytes& file, const reader::ReaderOptions& optio
     return outcome;
 }
 
+namespace {
+
+// What an extraction meets, small: folders, text, a file that shares a prefix with the one
+// before it and one that starts from an earlier one's window preset, bytes that do not
+// compress, an empty file, and a long repeated text that slides the window. With wrapRing,
+// 260 files more, empty but for a few, the last starting from the one 255 back, wrap the
+// history ring. Every file entry sets up its trees and every 256 items rebuilds them, which
+// the sanitizers make slow: the sample archive of the tests, whose files hold ten times
+// as many items, took several milliseconds a read.
+Bytes SamplePayload(bool wrapRing) {
+    test::SampleArchive sample;
+    sample.AddFolder("docs\\empty");
+    sample.AddFile("docs\\readme.txt", test::WordBytes(3000, 1));
+    const Bytes notes = test::WordBytes(1200, 2);
+    sample.AddFile("docs\\notes\\a.txt", notes);
+    Bytes shared(notes.begin(), notes.begin() + 700);
+    const Bytes tail = test::WordBytes(500, 3);
+    shared.insert(shared.end(), tail.begin(), tail.end());
+    sample.AddFile("docs\\notes\\b.txt", shared, {1, 700});
+    sample.AddFile("empty.txt", {});
+    sample.AddFile("data\\random.bin", test::RandomBytes(300, 4));
+    sample.AddFile("data\\preset.txt", test::WordBytes(1000, 2), {4, 0});
+    Bytes repeated;
+    for (const Bytes line = test::WordBytes(300, 5); repeated.size() < 42000;)
+        repeated.insert(repeated.end(), line.begin(), line.end());
+    sample.AddFile("data\\repeated.txt", repeated);
+    constexpr std::size_t kRingFiles = 260, kReachBack = 255;
+    for (std::size_t i = 0; wrapRing && i < kRingFiles; ++i) {
+        const std::string name = "ring\\f" + std::to_string(i);
+        if (i + 1 == kRingFiles) {
+            Bytes last = test::WordBytes(12, 4);
+            last.insert(last.end(), {'e', 'n', 'd'});
+            sample.AddFile(name, last, {kReachBack, 12});
+        } else {
+            sample.AddFile(name, i % 64 == kRingFiles - 1 - kReachBack ? test::WordBytes(12, 4) : Bytes());
+        }
+    }
+    sample.AddFile("last.txt", test::ToBytes("the end\r\n"));
+    return sample.entries.Payload();
+}
+
+}  // namespace
+
 std::vector<SeedArchive> SeedArchives() {
-    test::SampleArchive small = test::MakeSampleArchive(300);
-    test::SampleArchive wrapped = test::MakeSampleArchive(10, 260);
+    const Bytes small = SamplePayload(false), wrapped = SamplePayload(true);
     EntryWriter twice;
     twice.AddFile("same.txt", {}, test::ToBytes("first"));
     twice.AddFile("same.txt", {}, test::ToBytes("first and second"), {1, 5});
@@ -147,11 +190,13 @@ std::vector<SeedArchive> SeedArchives() {
     twice.AddFile("folder\\same.txt", {}, test::ToBytes("third"));
     const ArchiveOptions noted{.comment = "Sample\r\nnotes", .runCommand = "docs\\readme.txt"};
     const ArchiveOptions locked{.password = "pw", .passwordFlag = 0xA5};
+    // The wrapped ones first: they alone span several blocks, and the reader target reads
+    // its first seeds a block or two at a time.
     return {
-        {"", BuildArchive({}, small.entries.Payload())},
-        {"pw", BuildArchive(locked, small.entries.Payload())},
-        {"", BuildArchive(noted, wrapped.entries.Payload())},
-        {"secret", BuildArchive({.password = "secret"}, wrapped.entries.Payload())},
+        {"", BuildArchive(noted, wrapped)},
+        {"secret", BuildArchive({.password = "secret"}, wrapped)},
+        {"", BuildArchive({}, small)},
+        {"pw", BuildArchive(locked, small)},
         {"", BuildArchive({}, twice.Payload())},
     };
 }

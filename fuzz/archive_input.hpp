@@ -67,8 +67,8 @@ struct ReadOutcome {
 constexpr std::uint64_t kCollectLimit = 1 << 21;
 ReadOutcome ReadWithReader(const Bytes& file, const reader::ReaderOptions& options, bool collect);
 
-// Seed archives: the sample archive small and with the ring wrapped, with and without a
-// password, a comment and a run command, and a file name given twice.
+// Seed archives: a small sample archive, alone and with the ring wrapped, with and without
+// a password, a comment and a run command, and a file name given twice.
 struct SeedArchive {
     std::string password;
     Bytes archive;

@@ -1,14 +1,19 @@
 // What every fuzz target provides besides its entry point: the valid inputs its corpus
 // starts from. A target program writes them into a folder when asked (--write-seeds), under
-// libFuzzer and as a replay program alike, so no corpus file is kept in the tree.
+// libFuzzer and as a replay program alike, so they are not kept in the tree; fuzz/corpus/
+// keeps what fuzzing found beyond them.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "decoder/decoder_storage.hpp"
+#include "support/parts.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -30,6 +35,14 @@ inline void WriteSeeds(const std::string& folder) {
             std::exit(2);
         }
     }
+}
+
+// The decoder's working storage (about 4.3 MB), made once for the process and lent to every
+// reader and decoding: made afresh for each input, its zeroing and page faults under the
+// sanitizers cost more than all the rest of a small input's run.
+inline DecoderStorage& ProcessDecoderStorage() {
+    static const std::unique_ptr<DecoderStorage> storage = std::make_unique<DecoderStorage>();
+    return *storage;
 }
 
 // A broken promise of the code under test: reported, then the process aborts, which both

@@ -131,7 +131,7 @@ void ExpectReadBack(const Bytes& file, const ArchiveOptions& options, const std:
     Expect(header.comment == options.comment && header.runCommand == options.runCommand &&
                header.Scrambled() == !options.password.empty(),
            "the header differs from what was written");
-    reader::ArchiveReader archive(source, header, {.password = options.password});
+    reader::ArchiveReader archive(source, header, {.password = options.password}, &ProcessDecoderStorage());
     std::uint64_t stored = 0;
     for (const Written& w : written) {
         const reader::Entry* entry = archive.Next();

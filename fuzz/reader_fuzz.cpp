@@ -70,7 +70,7 @@ std::vector<Bytes> SeedInputs() {
     pe.resize(3 + 0x3C, 0);
     pe.insert(pe.end(), {0x40, 0, 0, 0, 'P', 'E', 0, 0, 0x4C, 0x01});
     pe.resize(3 + 128, 0);
-    const Bytes archive = SeedArchives().front().archive;
+    const Bytes archive = SeedArchives().back().archive;
     for (Bytes stub : {elf, pe}) {
         stub.resize(3 + 8 * stub[2], 0);
         stub.insert(stub.end(), archive.begin(), archive.end());

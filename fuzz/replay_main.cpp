@@ -1,10 +1,13 @@
-// Runs a fuzz target without libFuzzer: over the files named on the command line, or over
-// the target's seed inputs and N more made from them with a fixed seed (--random N):
+// Runs a fuzz target without libFuzzer: over the files named on the command line (a folder
+// stands for the files in it), or over the target's seed inputs and N more made from them
+// with a fixed seed (--random N):
 // damaged copies (bits flipped, bytes overwritten, cut out or put in) and random bytes.
 // --write-seeds=DIR writes the seed inputs into DIR.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -39,6 +42,22 @@ void Damage(Bytes& input, std::mt19937& random) {
 
 void Run(const Bytes& input) { LLVMFuzzerTestOneInput(input.data(), input.size()); }
 
+void RunFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    Run(Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+// A file, or every file in a folder, in name order.
+void RunPath(const std::filesystem::path& path) {
+    if (!std::filesystem::is_directory(path)) return RunFile(path);
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(path))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) RunFile(file);
+    std::fprintf(stderr, "%zu inputs of %s run\n", files.size(), path.c_str());
+}
+
 void RunRandom(unsigned count) {
     const std::vector<Bytes> seeds = SeedInputs();
     for (const Bytes& seed : seeds) Run(seed);
@@ -71,9 +90,6 @@ int main(int argc, char** argv) {
         RunRandom(static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)));
         return 0;
     }
-    for (int i = 1; i < argc; ++i) {
-        std::ifstream in(argv[i], std::ios::binary);
-        Run(Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
-    }
+    for (int i = 1; i < argc; ++i) RunPath(argv[i]);
     return 0;
 }

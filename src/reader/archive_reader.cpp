@@ -74,11 +74,13 @@ private:
     DataSink* sink_;
 };
 
-ArchiveReader::ArchiveReader(ByteSource& source, const ArchiveHeader& header, const ReaderOptions& options)
+ArchiveReader::ArchiveReader(ByteSource& source, const ArchiveHeader& header, const ReaderOptions& options,
+                             DecoderStorage* storage)
     : blocks_(source, header.payloadOffset, header.Scrambled() ? options.password : std::string(),
               options.blocksPerRead, options.onRead),
       codePage_(options.codePage),
-      storage_(std::make_unique<DecoderStorage>()),
+      ownStorage_(storage == nullptr ? std::make_unique<DecoderStorage>() : nullptr),
+      storage_(storage == nullptr ? ownStorage_.get() : storage),
       name_(std::make_unique<Name>()) {
     if (!PasswordMatches(header, options.password))
         throw ArchiveError(ArchiveProblem::WrongPassword,

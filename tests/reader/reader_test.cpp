@@ -2,6 +2,7 @@
 // whatever the size of its reads; every damage is reported with its block and offset.
 #include <gtest/gtest.h>
 
+#include "decoder/decoder_storage.hpp"
 #include "format/archive_format.hpp"
 #include "packer/archive_writer.hpp"
 #include "packer/entry_writer.hpp"
@@ -42,10 +43,12 @@ Bytes SelfExtractor(const EntryWriter& entries, const ArchiveOptions& options = 
     return file;
 }
 
-ReadBack ReadAll(const Bytes& file, const std::string& password = "", std::uint32_t blocksPerRead = 256) {
+ReadBack ReadAll(const Bytes& file, const std::string& password = "", std::uint32_t blocksPerRead = 256,
+                 DecoderStorage* storage = nullptr) {
     reader::MemorySource source(file);
     const reader::ArchiveHeader header = reader::ReadArchiveHeader(source);
-    reader::ArchiveReader archive(source, header, {.password = password, .codePage = 1252, .blocksPerRead = blocksPerRead});
+    reader::ArchiveReader archive(source, header, {.password = password, .codePage = 1252, .blocksPerRead = blocksPerRead},
+                                  storage);
     ReadBack back;
     while (const reader::Entry* entry = archive.Next()) {
         Collect sink;
@@ -121,9 +124,9 @@ TEST(Reader, ScrambledArchiveNeedsItsPassword) {
     }
 }
 
-ArchiveError ErrorOf(const Bytes& file) {
+ArchiveError ErrorOf(const Bytes& file, DecoderStorage* storage = nullptr) {
     try {
-        ReadAll(file);
+        ReadAll(file, "", 256, storage);
     } catch (const ArchiveError& error) {
         return error;
     }
@@ -175,6 +178,35 @@ TEST(Reader, DamageIsNamedWithItsBlockAndOffset) {
          ArchiveProblem::CutShort},
     };
     for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.file).problem(), c.problem) << ErrorOf(c.file).what();
+}
+
+// One storage lent to reader after reader, the ring wrapped, a read broken off in a file's
+// data, files that start from earlier ones: each read is what a reader of its own gives.
+TEST(Reader, LentStorageServesReaderAfterReader) {
+    Sample sample;
+    const Bytes plain = SelfExtractor(sample.writer);
+    const Bytes locked = SelfExtractor(sample.writer, {.password = "pw", .passwordFlag = 0x91});
+    EntryWriter referring;
+    referring.AddFile("a", {}, WordBytes(20000, 3));
+    referring.AddFile("b", {}, WordBytes(9000, 3), {1, 9000});
+    Bytes third = WordBytes(12000, 3);
+    third[10000] ^= 1;
+    referring.AddFile("c", {}, third, {2, 8000});
+    const Bytes small = SelfExtractor(referring);
+    referring.AddRawFile({"d", {}, 2, {}, EncodeItems(std::vector{MatchItem(2, 5)})});
+    const Bytes broken = SelfExtractor(referring);
+
+    const auto storage = std::make_unique<DecoderStorage>();
+    auto expectAsFresh = [&](const Bytes& file, const std::string& password) {
+        const ReadBack lent = ReadAll(file, password, 256, storage.get()), fresh = ReadAll(file, password);
+        ASSERT_EQ(lent.entries.size(), fresh.entries.size());
+        for (std::size_t i = 0; i < lent.entries.size(); ++i)
+            EXPECT_TRUE(lent.entries[i].contents == fresh.entries[i].contents) << lent.entries[i].name;
+    };
+    expectAsFresh(locked, "pw");
+    EXPECT_EQ(ErrorOf(broken, storage.get()).problem(), ArchiveProblem::BrokenData);
+    expectAsFresh(small, "");
+    expectAsFresh(plain, "");
 }
 
 TEST(Reader, RecordsTheExpanderRefusesAreRefusedOrFlagged) {
