@@ -1,12 +1,14 @@
 // Fuzz target for the packer, checked by the reader: a small tree made from the input
 // (folders, files whose contents repeat parts of themselves, files that start from earlier
-// ones with the prefix they really share), packed in memory at the effort the input
-// chooses, with or without a password, comment and run command, then read back. Every
+// ones with the prefix they really share, or with the reference the packer's own chooser
+// picks), packed in memory at the effort the input chooses, with or without a password,
+// comment and run command, then read back. Every
 // entry, time and byte must come back as written, and the records must take the whole
 // payload.
 //
-// Input: effort and options, then entries until the input ends: a kind byte, a name, and
-// for a file its times, its reference and its contents (see MakeContents).
+// Input: effort and option bits (a password, a comment, a run command, the chooser's
+// references), then entries until the input ends: a kind byte, a name, and for a file its
+// times, its reference and its contents (see MakeContents).
 
 #include <algorithm>
 
@@ -14,6 +16,7 @@
 #include "fuzz_target.hpp"
 #include "packer/archive_writer.hpp"
 #include "packer/entry_writer.hpp"
+#include "packer/reference_choice.hpp"
 #include "reader/archive_reader.hpp"
 #include "support/parts.hpp"
 
@@ -98,7 +101,17 @@ EntryReference MakeReference(InputBytes& in, const EntryWriter& writer, Bytes& s
     return {back, shared};
 }
 
-std::vector<Written> Pack(InputBytes& in, EntryWriter& writer) {
+// The reference the packer itself would choose for the contents; the one the input made up
+// only decided how much the file shares with an earlier one.
+EntryReference ChooseReference(ReferenceChooser& chooser, const EntryWriter& writer, const Written& entry) {
+    const std::string extension = ExtensionOf(entry.name);
+    const EntryReference chosen = chooser.Choose(writer, entry.contents, extension);
+    chooser.Remember(entry.contents, extension);
+    return chosen;
+}
+
+// With a chooser, files take the references the packer would choose.
+std::vector<Written> Pack(InputBytes& in, EntryWriter& writer, ReferenceChooser* chooser) {
     std::vector<Written> written;
     std::size_t total = 0;
     while (!in.Empty() && written.size() < kMaxEntries && total < kMaxTotalSize) {
@@ -112,6 +125,7 @@ std::vector<Written> Pack(InputBytes& in, EntryWriter& writer) {
         Bytes start;
         entry.reference = MakeReference(in, writer, start);
         entry.contents = MakeContents(in, std::move(start));
+        if (chooser != nullptr) entry.reference = ChooseReference(*chooser, writer, entry);
         total += entry.contents.size();
         writer.AddFile(entry.name, entry.times, entry.contents, entry.reference);
     }
@@ -170,12 +184,13 @@ std::vector<Bytes> SeedInputs() {
     entries.insert(entries.end(), {2, 0, 'c'});
     entries.insert(entries.end(), times.begin(), times.end());
     entries.insert(entries.end(), {0, 0xFF, 0x0F, 7, 0, 'q', 0xFF, 0, 0});
-    // Effort 6 with a comment; effort 1 with a password, a comment and a run command.
+    // Effort 6 with a comment; effort 1 with a password, a comment and a run command;
+    // effort 9 with the references the packer chooses.
     Bytes commented = {5, 0x02, 5, 'h', 'e', 'l', 'l', 'o'};
     Bytes locked = {0, 0x07, 2, 'p', 'w', 0x5A, 5, 'h', 'e', 'l', 'l', 'o', 1, 'b'};
-    commented.insert(commented.end(), entries.begin(), entries.end());
-    locked.insert(locked.end(), entries.begin(), entries.end());
-    return {commented, locked};
+    Bytes chosen = {8, 0x08};
+    for (Bytes* seed : {&commented, &locked, &chosen}) seed->insert(seed->end(), entries.begin(), entries.end());
+    return {commented, locked, chosen};
 }
 
 }  // namespace quorvel::fuzz
@@ -194,7 +209,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (flags & 2) options.comment = in.Text(40);
     if (flags & 4) options.runCommand = in.Text(40);
     EntryWriter writer(effort);
-    const std::vector<Written> written = Pack(in, writer);
+    ReferenceChooser chooser(effort);
+    const std::vector<Written> written = Pack(in, writer, (flags & 8) != 0 ? &chooser : nullptr);
     if (written.empty()) return 0;
     Bytes file(StubSize, 0);
     const Bytes archive = BuildArchive(options, writer.Payload());
