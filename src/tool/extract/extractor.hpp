@@ -18,10 +18,10 @@
 #include "reader/archive_reader.hpp"
 #include "tool/cli/command_options.hpp"
 #include "tool/common/name_text.hpp"
-#include "tool/common/progress_bar.hpp"
 #include "tool/extract/file_writer.hpp"
 #include "tool/extract/name_patterns.hpp"
 #include "tool/extract/overwrite_choice.hpp"
+#include "tool/extract/progress_bar.hpp"
 #include "tool/extract/target_folder.hpp"
 
 namespace quorvel::tool {

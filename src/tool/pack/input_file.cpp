@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "tool/common/file_contents.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/common/unique_fd.hpp"
+#include "tool/pack/file_contents.hpp"
 #include "tool/pack/file_times.hpp"
 #include "tool/tool_namespace.hpp"
 

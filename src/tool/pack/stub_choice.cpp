@@ -5,9 +5,9 @@
 
 #include "format/archive_format.hpp"
 #include "format/stub_kind.hpp"
-#include "tool/common/file_contents.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/pack/embedded_stubs.hpp"
+#include "tool/pack/file_contents.hpp"
 #include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {

@@ -1,4 +1,4 @@
-#include "tool/common/file_contents.hpp"
+#include "tool/pack/file_contents.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "tool/common/progress_bar.hpp"
+#include "tool/extract/progress_bar.hpp"
 
 #include <unistd.h>
 
