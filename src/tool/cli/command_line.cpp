@@ -134,6 +134,7 @@ Command ParseCommandLine(const std::vector<std::string>& given) {
     listCommand->add_flag("--json", list.json);
     CLI::App* testCommand = AddCommand(app, "test", testArguments);
     AddReadOptions(*testCommand, test.read, testCodePage);
+    testCommand->add_flag("-q", test.quiet);
     CLI::App* extractCommand = AddCommand(app, "extract", extractArguments);
     AddReadOptions(*extractCommand, extract.read, extractCodePage);
     AddExtractOptions(*extractCommand, extract);

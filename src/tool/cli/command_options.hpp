@@ -43,6 +43,7 @@ struct ListOptions {
 
 struct TestOptions {
     ReadOptions read;
+    bool quiet = false;  // no progress line, and nothing on standard output when intact
 };
 
 // What to do with a file that already exists under an entry's name.

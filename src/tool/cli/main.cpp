@@ -8,6 +8,7 @@
 
 #include "tool/cli/command_line.hpp"
 #include "tool/cli/help_texts.hpp"
+#include "tool/common/reporter.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/extract/extract_command.hpp"
 #include "tool/pack/pack_command.hpp"
@@ -49,14 +50,13 @@ int main(int argc, char** argv) {
     try {
         return Run(ParseCommandLine({argv + 1, argv + argc}));
     } catch (const CommandLineError& error) {
-        const std::string command = error.command.empty() ? "quorvel" : "quorvel " + error.command;
-        std::cerr << command << ": " << error.what() << "; see " << command << " --help\n";
+        Reporter().UsageError(error.command, error.what());
         return kExitUsage;
     } catch (const UsageError& error) {  // an unreadable file as well
-        std::cerr << "quorvel: " << error.what() << "\n";
+        Reporter().Error(error.what());
         return kExitUsage;
     } catch (const std::exception& error) {
-        std::cerr << "quorvel: " << error.what() << "\n";
+        Reporter().Error(error.what());
         return kExitFailure;
     }
 }

@@ -5,6 +5,7 @@
 
 #include "tool/common/code_page.hpp"
 #include "tool/common/password_prompt.hpp"
+#include "tool/common/reporter.hpp"
 #include "tool/common/tool_error.hpp"
 
 namespace quorvel::tool {
@@ -59,7 +60,7 @@ std::string PasswordForReading(const ReadOptions& options, const reader::Archive
     for (int attempt = 1; attempt <= kTries; ++attempt) {
         const std::string password = InCodePage(AskPassword(), options.codePage);
         if (reader::PasswordMatches(header, password)) return password;
-        std::cerr << "quorvel: wrong password" << (attempt < kTries ? ", try again" : "") << "\n";
+        Reporter().Error(std::string("wrong password") + (attempt < kTries ? ", try again" : ""));
     }
     throw ToolError("the password is wrong (" + std::to_string(kTries) + " tries)");
 }

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 
 #include "tool/common/tool_error.hpp"
 
@@ -32,16 +31,13 @@ std::string JoinedPath(std::span<const std::string> parts) {
 
 }  // namespace
 
-Extractor::Extractor(const ExtractOptions& options, NameText& names, ProgressBar& progress)
+Extractor::Extractor(const ExtractOptions& options, NameText& names, Reporter& reporter, ProgressBar& progress)
     : names_(names),
+      reporter_(reporter),
       progress_(progress),
       target_(options.folder),
       patterns_(options.patterns),
-      overwrite_(options.overwrite,
-                 [this] {
-                     Collect(true);  // the files before are told of first
-                     progress_.Clear();
-                 }),
+      overwrite_(options.overwrite, reporter, [this] { Collect(true); }),  // the files before are told of first
       umask_(CurrentUmask()) {}
 
 void Extractor::Fail(const std::string& message) {
@@ -50,8 +46,7 @@ void Extractor::Fail(const std::string& message) {
 }
 
 void Extractor::Report(const std::string& message) {
-    progress_.Clear();
-    std::cerr << "quorvel: " << Printable(message) << "\n";
+    reporter_.Error(message);
     ++counts_.failed;
 }
 

@@ -18,6 +18,7 @@
 #include "reader/archive_reader.hpp"
 #include "tool/cli/command_options.hpp"
 #include "tool/common/name_text.hpp"
+#include "tool/common/reporter.hpp"
 #include "tool/extract/file_writer.hpp"
 #include "tool/extract/name_patterns.hpp"
 #include "tool/extract/overwrite_choice.hpp"
@@ -36,7 +37,7 @@ struct ExtractCounts {
 
 class Extractor {
 public:
-    Extractor(const ExtractOptions& options, NameText& names, ProgressBar& progress);
+    Extractor(const ExtractOptions& options, NameText& names, Reporter& reporter, ProgressBar& progress);
 
     // Reads the entry's data, if any, writing it or dropping it.
     void Take(const reader::Entry& entry, reader::ArchiveReader& archive);
@@ -65,6 +66,7 @@ private:
     void Report(const std::string& message);
 
     NameText& names_;
+    Reporter& reporter_;
     ProgressBar& progress_;
     TargetFolder target_;
     NamePatterns patterns_;

@@ -9,8 +9,10 @@
 
 namespace quorvel::tool {
 
-OverwriteChoice::OverwriteChoice(std::optional<Overwrite> given, std::function<void()> beforeQuestion)
+OverwriteChoice::OverwriteChoice(std::optional<Overwrite> given, Reporter& reporter,
+                                 std::function<void()> beforeQuestion)
     : mode_(given.value_or(isatty(STDIN_FILENO) == 1 ? Overwrite::Ask : Overwrite::Never)),
+      reporter_(reporter),
       beforeQuestion_(std::move(beforeQuestion)) {}
 
 ExistingFile OverwriteChoice::Decide(const std::string& shownPath) {
@@ -27,10 +29,10 @@ ExistingFile OverwriteChoice::Decide(const std::string& shownPath) {
 ExistingFile OverwriteChoice::Ask(const std::string& shownPath) {
     if (beforeQuestion_) beforeQuestion_();
     for (;;) {
-        std::cerr << Printable(shownPath) << " exists. Replace it? [y]es, [n]o, [a]ll, n[o]ne, [r]ename: " << std::flush;
+        reporter_.Ask(Printable(shownPath) + " exists. Replace it? [y]es, [n]o, [a]ll, n[o]ne, [r]ename: ");
         std::string answer;
         if (!std::getline(std::cin, answer)) {
-            std::cerr << "\n";
+            reporter_.Ask("\n");
             mode_ = Overwrite::Never;
             return ExistingFile::Keep;
         }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tool/cli/command_options.hpp"
+#include "tool/common/reporter.hpp"
 
 namespace quorvel::tool {
 
@@ -14,8 +15,9 @@ enum class ExistingFile { Replace, Keep, Rename };
 
 class OverwriteChoice {
 public:
-    // `beforeQuestion` runs before a question is shown (to clear a progress line).
-    OverwriteChoice(std::optional<Overwrite> given, std::function<void()> beforeQuestion);
+    // `beforeQuestion` runs before a question is shown (to let what went before be told
+    // first); the reporter asks it.
+    OverwriteChoice(std::optional<Overwrite> given, Reporter& reporter, std::function<void()> beforeQuestion);
 
     // Asks when it is to ask: yes, no, all (yes from now on), none (no from now on), rename.
     ExistingFile Decide(const std::string& shownPath);
@@ -24,6 +26,7 @@ private:
     ExistingFile Ask(const std::string& shownPath);
 
     Overwrite mode_;
+    Reporter& reporter_;
     std::function<void()> beforeQuestion_;
 };
 

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <iostream>
 #include <stdexcept>
 
 #include "format/archive_format.hpp"
@@ -13,6 +12,7 @@
 #include "packer/reference_choice.hpp"
 #include "tool/common/code_page.hpp"
 #include "tool/common/passwords.hpp"
+#include "tool/common/reporter.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/pack/file_contents.hpp"
 #include "tool/pack/input_file.hpp"
@@ -69,13 +69,12 @@ struct ChosenStub {
 // The Expander in front, named on a terminal when OUTPUT's name chose it. Names are checked
 // against what Windows can create when it is the Windows one.
 ChosenStub Stub(const PackOptions& options, const std::vector<InputEntry>& entries,
-                const std::vector<std::string>& names, const WarningSink& warn) {
+                const std::vector<std::string>& names, Reporter& reporter) {
     const std::string choice = StubChoiceFor(options.stub, options.output);
     ChosenStub stub{ChooseStub(choice)};
-    if (!options.stub && !options.quiet && isatty(STDERR_FILENO))
-        std::cerr << "quorvel: " << StubChoiceNote(choice, options.output) << "\n";
+    if (!options.stub && !options.quiet && isatty(STDERR_FILENO)) reporter.Note(StubChoiceNote(choice, options.output));
     stub.windows = IsWindowsStubChoice(choice, stub.bytes);
-    if (stub.windows) CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, warn);
+    if (stub.windows) CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, reporter);
     return stub;
 }
 
@@ -104,11 +103,12 @@ std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
 }  // namespace
 
 int RunPack(const PackOptions& options) {
-    const WarningSink warn = [](const std::string& text) { std::cerr << "quorvel: warning: " << text << "\n"; };
+    Reporter reporter(Reporter::ProgressWanted(options.quiet));
+    const WarningSink warn = [&reporter](const std::string& text) { reporter.Warning(text); };
     const std::vector<InputEntry> entries = Inputs(options, warn);
     const ArchiveOptions archive = HeaderFields(options);
     const std::vector<std::string> names = StoredNames(entries, options.codePage);
-    const ChosenStub stub = Stub(options, entries, names, warn);
+    const ChosenStub stub = Stub(options, entries, names, reporter);
 
     OutputFile output(options.output, OutputMode(stub));
     ArchiveWriter archiveFile(stub.bytes, archive,
@@ -121,20 +121,18 @@ int RunPack(const PackOptions& options) {
     ReferenceChooser chooser(options.effort);
     const auto folders = static_cast<std::size_t>(
         std::count_if(entries.begin(), entries.end(), [](const InputEntry& entry) { return entry.isFolder; }));
-    PackProgress progress(!options.quiet && isatty(STDERR_FILENO), entries.size() - folders, folders,
-                          FileBytes(entries));
+    PackProgress progress(reporter, entries.size() - folders, folders, FileBytes(entries));
     PayloadPipeline pipeline(writer, options.effort, [&](std::vector<std::uint8_t> payload) {
         WithinSizeLimit(options.output, [&] { archiveFile.Append(payload); });
         progress.EntryWritten(entries[pipeline.EntriesWritten() - 1].isFolder, archiveFile.Size());
     });
-    const WarningSink warnWhilePacking = [&](const std::string& text) { progress.Say("quorvel: warning: " + text); };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const InputEntry& entry = entries[i];
         if (entry.isFolder) {
             pipeline.AddFolder(names[i]);
             continue;
         }
-        InputFile input = ReadInputFile(entry, warnWhilePacking);
+        InputFile input = ReadInputFile(entry, warn);
         const std::string extension = ExtensionOf(entry.storedName);
         const EntryReference reference = chooser.Choose(writer, input.contents, extension);
         chooser.Remember(input.contents, extension);

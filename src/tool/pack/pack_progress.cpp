@@ -12,35 +12,28 @@ double Megabytes(std::uint64_t bytes) { return static_cast<double>(bytes) / 1e6;
 
 }  // namespace
 
-PackProgress::PackProgress(bool shown, std::size_t files, std::size_t folders, std::uint64_t bytes)
-    : shown_(shown), totalFiles_(files), totalFolders_(folders), totalBytes_(bytes) {}
+PackProgress::PackProgress(Reporter& reporter, std::size_t files, std::size_t folders, std::uint64_t bytes)
+    : reporter_(reporter), totalFiles_(files), totalFolders_(folders), totalBytes_(bytes) {}
 
 void PackProgress::EntryWritten(bool folder, std::uint64_t archiveBytes) {
     ++(folder ? folders_ : files_);
     archiveBytes_ = archiveBytes;
-    Draw(false, 0);
+    Draw();
 }
 
 CompressProgress PackProgress::FileHook() {
-    if (!shown_) return {};
+    if (!reporter_.ProgressShown()) return {};
     return [this, told = std::uint64_t{0}](std::size_t done) mutable {
         if (done <= told) return;
         compressed_ += done - told;
         told = done;
-        Draw(false, 0);
+        Draw();
     };
 }
 
 void PackProgress::Finish(std::uint64_t bytesIn, std::uint64_t archiveBytes) {
     archiveBytes_ = archiveBytes;
-    Draw(true, bytesIn);
-}
-
-void PackProgress::Say(const std::string& line) {
-    const std::lock_guard lock(drawing_);
-    std::fprintf(stderr, "%s%s\n", shown_ ? "\r\033[K" : "", line.c_str());
-    std::fflush(stderr);
-    shownAt_ = {};
+    reporter_.FinishProgress(Text(true, bytesIn));
 }
 
 std::string PackProgress::Text(bool last, std::uint64_t bytesIn) const {
@@ -59,21 +52,8 @@ std::string PackProgress::Text(bool last, std::uint64_t bytesIn) const {
     return text + bytes;
 }
 
-// A thread that finds the line being drawn leaves it to the other; the last one waits.
-void PackProgress::Draw(bool last, std::uint64_t bytesIn) {
-    if (!shown_) return;
-    std::unique_lock lock(drawing_, std::defer_lock);
-    if (last) {
-        lock.lock();
-    } else if (!lock.try_lock()) {
-        return;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (!last && now - shownAt_ < std::chrono::milliseconds(100)) return;
-    shownAt_ = now;
-    // Back to the line's start, and cleared to its end, as the line before may have been longer.
-    std::fprintf(stderr, "\r%s\033[K%s", Text(last, bytesIn).c_str(), last ? "\n" : "");
-    std::fflush(stderr);
+void PackProgress::Draw() {
+    reporter_.Progress([this] { return Text(false, 0); });
 }
 
 }  // namespace quorvel::tool

@@ -1,24 +1,22 @@
-// The progress line of quorvel pack on a terminal: files and folders written of all, the
-// bytes compressed so far of all, and the archive's size. The compressing threads report
-// as they go, so the line moves inside a large file too; any thread may call, and the line
-// is redrawn at most ten times a second.
+// The progress line of quorvel pack: files and folders written of all, the bytes
+// compressed so far of all, and the archive's size. The compressing threads report as they
+// go, so the line moves inside a large file too; any thread may call. The reporter draws it.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "packer/compress_progress.hpp"
+#include "tool/common/reporter.hpp"
 #include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
 
 class PackProgress {
 public:
-    PackProgress(bool shown, std::size_t files, std::size_t folders, std::uint64_t bytes);
+    PackProgress(Reporter& reporter, std::size_t files, std::size_t folders, std::uint64_t bytes);
 
     // After each entry written to the archive, now archiveBytes long.
     void EntryWritten(bool folder, std::uint64_t archiveBytes);
@@ -27,15 +25,12 @@ public:
     CompressProgress FileHook();
     // The last line: the bytes read in and the archive's final size.
     void Finish(std::uint64_t bytesIn, std::uint64_t archiveBytes);
-    // A line of standard error of its own, taking the progress line's place until it is
-    // drawn again.
-    void Say(const std::string& line);
 
 private:
     std::string Text(bool last, std::uint64_t bytesIn) const;
-    void Draw(bool last, std::uint64_t bytesIn);
+    void Draw();
 
-    const bool shown_;
+    Reporter& reporter_;
     const std::size_t totalFiles_;
     const std::size_t totalFolders_;
     const std::uint64_t totalBytes_;
@@ -43,8 +38,6 @@ private:
     std::atomic<std::size_t> folders_{0};
     std::atomic<std::uint64_t> compressed_{0};
     std::atomic<std::uint64_t> archiveBytes_{0};
-    std::mutex drawing_;
-    std::chrono::steady_clock::time_point shownAt_{};
 };
 
 }  // namespace quorvel::tool

@@ -1,6 +1,5 @@
 #include "tool/pack/stored_names.hpp"
 
-#include <iostream>
 #include <map>
 
 #include "format/archive_format.hpp"
@@ -23,7 +22,7 @@ std::string ArchiveName(const InputEntry& entry, int codePage) {
 }
 
 void CheckPortableNames(const std::vector<InputEntry>& entries, const std::vector<std::string>& names,
-                        int codePage, bool allowUnportable, const WarningSink& warn) {
+                        int codePage, bool allowUnportable, Reporter& reporter) {
     std::vector<std::string> storedNames;
     std::map<std::string, std::string> sourceOf;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -39,9 +38,9 @@ void CheckPortableNames(const std::vector<InputEntry>& entries, const std::vecto
         }
         text += ": " + problem.message;
         if (problem.warningOnly || allowUnportable) {
-            warn(text);
+            reporter.Warning(text);
         } else {
-            std::cerr << "quorvel: " << text << "\n";
+            reporter.Error(text);
             refused = true;
         }
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tool/common/reporter.hpp"
 #include "tool/pack/input_tree.hpp"
 
 namespace quorvel::tool {
@@ -16,6 +17,6 @@ std::string ArchiveName(const InputEntry& entry, int codePage);
 // Refuses names that Windows cannot create as stored, naming each problem's files (throws
 // ToolError after printing them); with allowUnportable they are only warned about.
 void CheckPortableNames(const std::vector<InputEntry>& entries, const std::vector<std::string>& names,
-                        int codePage, bool allowUnportable, const WarningSink& warn);
+                        int codePage, bool allowUnportable, Reporter& reporter);
 
 }  // namespace quorvel::tool

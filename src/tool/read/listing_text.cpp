@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "tool/common/problem_report.hpp"
+#include "tool/common/reporter.hpp"
 #include "tool/read/listing.hpp"
 #include "tool/read/time_text.hpp"
 #include "tool/tool_namespace.hpp"
@@ -80,7 +81,7 @@ public:
 
     void Problem(const reader::ArchiveError& error) override {
         std::fflush(stdout);
-        std::cerr << "quorvel: " << Printable(archive_) << ": " << ProblemText(error, names_) << "\n";
+        Reporter().Error(archive_ + ": " + ProblemText(error, names_));
     }
 
 private:
