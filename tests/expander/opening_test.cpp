@@ -154,5 +154,28 @@ TEST(NativeOpening, RunsFromALongPath) {
     EXPECT_EQ(result.exitCode, 0);
 }
 
+// Any argument, as a Linux user's first "--help" would be, gets one line saying what the file
+// is; nothing is unpacked and the run command is not started.
+TEST(NativeOpening, AnArgumentOnlyTellsWhatTheFileIs) {
+    TempFolder folder;
+    EntryWriter entries;
+    entries.AddFile("ran.sh", kTimes, ToBytes("#!/bin/sh\ntouch started\n"));
+    Bytes bytes = StubBytes(Build::Native);
+    const Bytes archive = BuildArchive({.runCommand = "ran.sh"}, entries.Payload());
+    bytes.insert(bytes.end(), archive.begin(), archive.end());
+    WriteBytes(folder / "setup.sfx", bytes);
+    chmod((folder / "setup.sfx").c_str(), 0755);
+    for (const char* argument : {"--help", "x"}) {
+        SCOPED_TRACE(argument);
+        const RunResult result =
+            RunProgram({(folder / "setup.sfx").string(), argument}, {.workingFolder = folder.path().string()});
+        EXPECT_EQ(result.output,
+                  "This is a self-extracting archive: run it with no argument to unpack it here, or use quorvel list "
+                  "or quorvel extract on it.\r\n");
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(ReadTree(folder).files, (std::map<std::string, std::string>{{"setup.sfx", AsText(bytes)}}));
+    }
+}
+
 }  // namespace
 }  // namespace quorvel::test

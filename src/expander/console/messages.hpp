@@ -26,6 +26,9 @@ inline constexpr char kPressEnter[] = "Press Enter key.";
 inline constexpr char kCouldNotRun[] = "Couldn't run ";
 inline constexpr char kUnsafePath[] = "Unsafe path : ";
 inline constexpr char kRuntimeError[] = "Runtime error ";
+inline constexpr char kNoArguments[] =
+    "This is a self-extracting archive: run it with no argument to unpack it here, or use "
+    "quorvel list or quorvel extract on it.";
 inline constexpr char kRuntimeErrorAt[] = " at ";
 
 }  // namespace quorvel::expander::message

@@ -3,10 +3,22 @@
 // routine under that routine's first symbol version, so that the Expander starts on every
 // glibc from 2.17 on, not only on those that have the newer version the compiler's start
 // files ask for.
+#include "expander/console/console.hpp"
+#include "expander/console/messages.hpp"
 #include "expander/expander_namespace.hpp"
 #include "expander/platform/platform.hpp"
 
-int main() { quorvel::expander::ProgramMain(); }
+// A Linux user's first try is often "./setup.sfx --help": that must not unpack anything or
+// start the run command, so any argument ends the program with a line saying what it is.
+int main(int argc, char**) {
+    using namespace quorvel::expander;
+    if (argc > 1) {
+        WriteText(message::kNoArguments);
+        EndLine();
+        EndProgram(kExitFailed);
+    }
+    ProgramMain();
+}
 
 #if defined(QUORVEL_OWN_START_CODE) && defined(__x86_64__)
 __asm__(R"(
