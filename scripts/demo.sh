@@ -2,7 +2,9 @@
 # The main job: builds both Expanders and quorvel, packs a sample folder into a
 # self-extracting file, lists and tests it, runs it in a fresh folder and compares what it
 # made with the sample. Each command is shown before it runs. The results stay in
-# demo-out/, made afresh on every run.
+# demo-out/, made afresh on every run. It needs only what building quorvel and its Expanders
+# needs (scripts/deps.sh build installs it as root); without GoogleTest the build leaves the
+# tests out and says so.
 set -eu
 cd "$(dirname "$0")/.."
 out=demo-out
@@ -17,7 +19,7 @@ run() {
   }
 }
 
-scripts/deps.sh
+scripts/deps.sh build
 echo "building the Expanders and quorvel into build/ (a few minutes on a fresh tree) ..."
 generator=""
 [ -f build/CMakeCache.txt ] || generator=" -GNinja"

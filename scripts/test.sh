@@ -7,19 +7,19 @@
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
-scripts/deps.sh
+scripts/deps.sh test
 
 # A fresh build tree uses Ninja; an existing one keeps the generator it was made with.
 generator() { [ -f "$1/CMakeCache.txt" ] || echo "-GNinja"; }
 
 echo "== release build ($(generator build | sed 's/-G//;s/^$/existing build tree/'))"
-cmake -S . -B build $(generator build) -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=ON >/dev/null
+cmake -S . -B build $(generator build) -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=ON -DQUORVEL_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 cat build/wine/decision
 
 echo "== sanitizer build"
-cmake -S . -B build-asan $(generator build-asan) -DQUORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B build-asan $(generator build-asan) -DQUORVEL_SANITIZE=ON -DQUORVEL_TESTS=ON -DCMAKE_BUILD_TYPE=Debug \
   -DQUORVEL_STUB_DIR="$PWD/build/bin" >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"

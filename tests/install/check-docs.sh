@@ -6,6 +6,7 @@
 set -eu
 page=$1/doc/quorvel.1
 completion=$1/completion/quorvel.bash
+messages=$1/src/expander/console/messages.hpp
 quorvel=$2
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
@@ -22,8 +23,9 @@ fi
 
 # Every text the Expander prints stands in the page as it is printed (pieces such as
 # " at " and "*** " aside); C++ literals side by side are joined first.
+[ -f "$messages" ] || fail "no $messages"
 page_text=$(sed 's/\\-/-/g' "$page")
-missing=$(tr '\n' ' ' <"$1/src/console/messages.hpp" | sed 's/" *"//g' | grep -o '\[\] *= *"[^"]*"' |
+missing=$(tr '\n' ' ' <"$messages" | sed 's/" *"//g' | grep -o '\[\] *= *"[^"]*"' |
   sed 's/^\[\] *= *"//; s/"$//; s/^ *//; s/ *$//' | while IFS= read -r message; do
     [ ${#message} -lt 4 ] || printf '%s\n' "$page_text" | grep -qF -- "$message" || echo "\"$message\""
   done)
