@@ -377,7 +377,7 @@ TEST_F(Pack, ErrorsNameTheProblemAndLeaveNoOutput) {
 
     WriteFile(Input("accent/caf\xC3\xA9.txt"), ToBytes("c"));
     ExpectFailure(Quorvel({"pack", "--codepage", "932", "-o", out, Input("accent").string()}),
-                  "cannot represent");
+                  "\xC3\xA9 is not in code page 932 but in code pages 936 and 1252: --codepage 936");
 
     ExpectFailure(Quorvel({"pack", "-o", (work_ / "no-such-folder" / "x.sfx").string(), Input("ok").string()}),
                   "cannot be written");
