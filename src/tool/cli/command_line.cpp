@@ -36,6 +36,7 @@ void AddPackOptions(CLI::App& pack, PackOptions& options, std::string& codePage)
     pack.add_option("--password-file", options.passwordFile)->excludes(ask);
     pack.add_option("--codepage", codePage);
     pack.add_flag("--allow-unportable-names", options.allowUnportableNames);
+    pack.add_flag("--strict", options.strict);
     for (int effort = 1; effort <= 9; ++effort)
         pack.add_flag_callback("-" + std::to_string(effort), [&options, effort] { options.effort = effort; });
     pack.add_flag("-q", options.quiet);
@@ -94,6 +95,21 @@ void ExpectOneArchive(const std::string& command, const std::vector<std::string>
     if (positionals.empty()) throw CommandLineError(command, "no ARCHIVE given");
     if (positionals.size() > atMost)
         throw CommandLineError(command, "one ARCHIVE only; \"" + positionals[1] + "\" is one too many");
+}
+
+// CLI11 takes a word that is no option it knows but reads as a negative number ("-0", or
+// "-10", which it splits into -1 and -0) for an argument. Before "--" it is a mistyped
+// option, named as it was typed.
+void RefuseNumberArguments(const std::vector<std::string>& typed, const std::vector<std::string>& positionals) {
+    const auto dashed = [](const std::string& word) { return word.size() > 1 && word[0] == '-'; };
+    const auto mistaken = std::find_if(positionals.begin(), positionals.end(), dashed);
+    if (mistaken == positionals.end()) return;
+    const auto isEffort = [](const std::string& word) { return word.size() == 2 && word[1] >= '1' && word[1] <= '9'; };
+    const auto number = std::find_if(typed.begin(), typed.end(), [&](const std::string& word) {
+        return dashed(word) && !isEffort(word) && std::all_of(word.begin() + 1, word.end(), [](char c) { return c >= '0' && c <= '9'; });
+    });
+    throw CommandLineError("pack", (number != typed.end() ? *number : *mistaken) +
+                                       " is no option; the effort is one of -1 .. -9");
 }
 
 void CheckPack(const PackOptions& options) {
@@ -157,6 +173,7 @@ Command ParseCommandLine(const std::vector<std::string>& given) {
     positionals.insert(positionals.end(), afterMark.begin(), afterMark.end());
 
     if (commandName == "pack") {
+        RefuseNumberArguments({given.begin(), std::find(given.begin(), given.end(), "--")}, chosen.positionals);
         pack.paths = positionals;
         pack.codePage = ParseCodePage("pack", packCodePage);
         CheckPack(pack);

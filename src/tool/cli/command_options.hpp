@@ -23,6 +23,7 @@ struct PackOptions {
     std::optional<std::string> passwordFile;
     int codePage = kDefaultCodePage;
     bool allowUnportableNames = false;  // warn about names Windows cannot create, not refuse
+    bool strict = false;                // an input that cannot be stored fails the pack at once
     int effort = kDefaultEffort;
     bool quiet = false;
     bool followFolderLinks = false;  // -L

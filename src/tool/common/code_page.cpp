@@ -2,7 +2,11 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
+#include <span>
+#include <vector>
 
 #include "format/code_pages.hpp"
 #include "tool/common/tool_error.hpp"
@@ -36,25 +40,90 @@ bool Convert(iconv_t converter, const char*& in, std::size_t& inLeft, std::strin
     return true;
 }
 
+// "932, 936 and 949", the last two joined by `last`.
+std::string Listed(std::span<const int> codePages, const char* last) {
+    std::string text;
+    for (std::size_t i = 0; i < codePages.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == codePages.size() ? last : ", ") + std::to_string(codePages[i]);
+    return text;
+}
+
 }  // namespace
 
 bool IsSupportedCodePage(int codePage) {
-    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 || codePage == 1252;
+    return std::ranges::find(kCodePages, codePage) != std::end(kCodePages);
 }
 
-std::string FromUtf8(std::string_view text, int codePage, const std::string& what) {
+std::size_t Utf8CharacterLength(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    char32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        code = code << 6 | (byte(at + i) & 0x3Fu);
+    }
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+    return length;
+}
+
+std::optional<std::string> TryFromUtf8(std::string_view text, int codePage) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Utf8CharacterLength(text, at);
+        if (length == 0) return std::nullopt;
+        at += length;
+    }
     const iconv_t converter = OpenConverter(CodesetName(codePage), "UTF-8", codePage);
     std::string out;
     const char* in = text.data();
     std::size_t inLeft = text.size();
     const bool converted = Convert(converter, in, inLeft, out);
-    const int error = errno;
     iconv_close(converter);
-    if (!converted)
-        throw ToolError(what + ": " +
-                        (error == EILSEQ ? "holds a character that code page " + std::to_string(codePage) + " cannot represent"
-                                         : std::string("is not valid UTF-8")));
+    if (!converted) return std::nullopt;
     return out;
+}
+
+std::string Utf8Problem(std::string_view text, int codePage) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Utf8CharacterLength(text, at);
+        if (length == 0) {
+            static const char kHex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(text[at]);
+            return std::string("not valid UTF-8 (byte 0x") + kHex[byte >> 4] + kHex[byte & 15] + ")";
+        }
+        const std::string_view character = text.substr(at, length);
+        at += length;
+        if (TryFromUtf8(character, codePage)) continue;
+        std::vector<int> holders;
+        for (const int other : kCodePages)
+            if (TryFromUtf8(character, other)) holders.push_back(other);
+        if (holders.empty()) return std::string(character) + " is in none of the code pages " + Listed(kCodePages, ", ");
+        std::string problem = std::string(character) + " is not in code page " + std::to_string(codePage) +
+                              " but in code page" + (holders.size() > 1 ? "s " : " ") + Listed(holders, " and ");
+        // The first of them that holds the whole text, which may lack others of its characters.
+        for (const int other : holders)
+            if (TryFromUtf8(text, other)) return problem + ": --codepage " + std::to_string(other);
+        return problem;
+    }
+    return "cannot be converted to code page " + std::to_string(codePage);
+}
+
+std::string FromUtf8(std::string_view text, int codePage, const std::string& what) {
+    std::optional<std::string> converted = TryFromUtf8(text, codePage);
+    if (!converted) throw ToolError(what + ": " + Utf8Problem(text, codePage));
+    return std::move(*converted);
 }
 
 struct Utf8Converter::State {

@@ -2,6 +2,7 @@
 // comment, run command and password go in converted, and come out converted back.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,8 +13,25 @@ namespace quorvel::tool {
 // The code pages an archive can be made for: 932, 936, 949, 950, 1252.
 bool IsSupportedCodePage(int codePage);
 
-// Converts UTF-8 text; throws ToolError naming `what` when a character has no form in the
-// code page.
+// The code pages in the order they are offered.
+inline constexpr int kCodePages[] = {932, 936, 949, 950, 1252};
+
+// The length of the valid UTF-8 character at `at`: 1 to 4 bytes, or 0 when the bytes there
+// are no valid UTF-8 (a stray or missing continuation byte, an overlong form, a surrogate,
+// beyond U+10FFFF).
+std::size_t Utf8CharacterLength(std::string_view text, std::size_t at);
+
+// UTF-8 text in the code page, or nothing when it is no valid UTF-8 or holds a character
+// that the code page does not.
+std::optional<std::string> TryFromUtf8(std::string_view text, int codePage);
+
+// Why TryFromUtf8 gives nothing, for people: "not valid UTF-8 (byte 0xFF)", or the first
+// character the code page lacks and the code pages that hold it, with the --codepage that
+// takes the whole text ("Д is not in code page 1252 but in code pages 932, 936 and 949:
+// --codepage 932"; "ᚠ is in none of the code pages 932, 936, 949, 950, 1252").
+std::string Utf8Problem(std::string_view text, int codePage);
+
+// Converts UTF-8 text; throws ToolError naming `what` and Utf8Problem when it cannot.
 std::string FromUtf8(std::string_view text, int codePage, const std::string& what);
 
 // Converts code-page text to UTF-8, many texts through one converter.

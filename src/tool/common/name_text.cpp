@@ -1,5 +1,7 @@
 #include "tool/common/name_text.hpp"
 
+#include <algorithm>
+
 #include "reader/entry_path.hpp"
 
 namespace quorvel::tool {
@@ -35,14 +37,21 @@ std::optional<std::vector<std::string>> NameText::SystemParts(std::string_view s
 std::string Printable(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        std::size_t length = Utf8CharacterLength(text, at);
+        // U+0080 to U+009F, the C1 controls, which some terminals obey as well.
+        const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+        if (length == 0 || c1 || byte < 0x20 || byte == 0x7F) {
+            for (length = std::max<std::size_t>(length, 1); length > 0; --length, ++at) {
+                const auto escaped = static_cast<unsigned char>(text[at]);
+                out += "\\x";
+                out += kHex[escaped >> 4];
+                out += kHex[escaped & 15];
+            }
         } else {
-            out += c;
+            out.append(text, at, length);
+            at += length;
         }
     }
     return out;

@@ -34,8 +34,9 @@ private:
     Utf8Converter converter_;
 };
 
-// Text for a terminal: control characters written as \xNN, so that a name cannot move the
-// cursor or change colours.
+// Text for a terminal: control characters (C0 and C1) and bytes that are no valid UTF-8
+// written as \xNN, so that a name can neither move the cursor or change colours nor put raw
+// bytes on the terminal.
 std::string Printable(std::string_view text);
 
 }  // namespace quorvel::tool

@@ -35,9 +35,19 @@ void RefuseUntypable(const std::string& password) {
 
 }  // namespace
 
-std::string PasswordForPacking(const PackOptions& options) {
-    if (!options.askPassword && !options.passwordFile) return "";
-    const std::string password = options.passwordFile ? ReadPasswordFile(*options.passwordFile) : AskNewPassword();
+std::string PasswordForPacking(const PackOptions& options, Reporter& reporter) {
+    const char* given = std::getenv(kEnvironmentVariable);
+    const bool inEnvironment = given != nullptr && *given != 0;
+    if (!options.askPassword && !options.passwordFile && !inEnvironment) return "";
+    std::string password;
+    if (options.passwordFile) {
+        password = ReadPasswordFile(*options.passwordFile);
+    } else if (inEnvironment) {
+        password = given;
+        if (!options.quiet) reporter.Note(std::string("scrambled with the password in ") + kEnvironmentVariable);
+    } else {
+        password = AskNewPassword();
+    }
     if (password.empty()) throw ToolError("the password is empty");
     RefuseUntypable(password);
     return InCodePage(password, options.codePage);

@@ -1,17 +1,20 @@
-// Where a password comes from, converted to the archive's code page: for packing, a file
-// or the terminal (asked twice); for reading, a file, QUORVEL_PASSWORD or the terminal
-// (three tries), checked against the archive before anything is read.
+// Where a password comes from, converted to the archive's code page: a file, else
+// QUORVEL_PASSWORD, else the terminal; for packing asked twice, for reading with three tries
+// and checked against the archive before anything is read.
 #pragma once
 
 #include <string>
 
 #include "reader/archive_header.hpp"
 #include "tool/cli/command_options.hpp"
+#include "tool/common/reporter.hpp"
 
 namespace quorvel::tool {
 
-// The password to scramble with, or "" for none. Throws ToolError.
-std::string PasswordForPacking(const PackOptions& options);
+// The password to scramble with, or "" for none: from --password-file, else from
+// QUORVEL_PASSWORD when it is set and not empty (a note says so unless -q), else asked on
+// the terminal when --password was given. Throws ToolError.
+std::string PasswordForPacking(const PackOptions& options, Reporter& reporter);
 
 // The archive's password in its code page, "" when it is not scrambled. Throws ToolError
 // when none is given and there is no terminal to ask on, or when the one given is wrong.

@@ -18,7 +18,7 @@ namespace quorvel::tool {
 namespace {
 
 [[noreturn]] void Fail(const std::filesystem::path& file, const std::string& what) {
-    throw ToolError(file.string() + ": " + what + " (" + std::strerror(errno) + ")");
+    throw FileReadError(file, what + " (" + std::strerror(errno) + ")");
 }
 
 void RefuseTooLarge(const std::filesystem::path& file, std::uint64_t size) {

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "tool/common/tool_error.hpp"
 #include "tool/common/unique_fd.hpp"
 #include "tool/pack/file_contents.hpp"
 #include "tool/pack/file_times.hpp"
@@ -22,11 +21,11 @@ namespace {
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
 
 [[noreturn]] void Unreadable(const InputEntry& entry) {
-    throw ToolError(entry.source.string() + ": cannot be read (" + std::strerror(errno) + ")");
+    throw FileReadError(entry.source, std::string("cannot be read (") + std::strerror(errno) + ")");
 }
 
 [[noreturn]] void Changed(const InputEntry& entry, const std::string& how) {
-    throw ToolError(entry.source.string() + ": changed while being packed: " + how);
+    throw FileReadError(entry.source, "changed while being packed: " + how);
 }
 
 // O_NOATIME keeps the last access time as it was; the system allows it only to the file's

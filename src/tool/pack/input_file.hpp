@@ -20,7 +20,7 @@ struct InputFile {
 
 // The file's times and its first entry.size bytes. It is opened without following a link,
 // without waiting for a writer, and without changing its last access time where the system
-// lets this process. Throws ToolError naming the source when it cannot be read, is no
+// lets this process. Throws FileReadError naming the source when it cannot be read, is no
 // longer the regular file the walk met, or holds fewer bytes than it did then; a file that
 // grew is read up to its size then, with a warning.
 InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn);

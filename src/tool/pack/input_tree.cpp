@@ -1,6 +1,8 @@
 #include "tool/pack/input_tree.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,11 +10,13 @@
 #include <set>
 #include <system_error>
 
+#include "format/archive_format.hpp"
 #include "packer/reference_choice.hpp"
 #include "tool/common/tool_error.hpp"
 #include "tool/pack/file_id.hpp"
 #include "tool/pack/output_place.hpp"
 #include "tool/pack/skipped_inputs.hpp"
+#include "tool/pack/stored_names.hpp"
 #include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
@@ -23,39 +27,46 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "\\" + name;
 }
 
-// A part of a name must not hold the folder separator of the archive or a colon, and must
-// not consist of periods and blanks with two periods or more: the Expander refuses those.
-void CheckNamePart(const std::string& part, const fs::path& source) {
-    if (part.find('\\') != std::string::npos)
-        throw ToolError(source.string() + ": the name holds a backslash, which an archive takes for a folder separator");
-    if (part.find(':') != std::string::npos) throw ToolError(source.string() + ": the name holds a colon");
-    const bool periodsAndBlanks = part.find_first_not_of(". ") == std::string::npos;
-    if (periodsAndBlanks && std::count(part.begin(), part.end(), '.') >= 2)
-        throw ToolError(source.string() + ": a name of periods and blanks cannot be stored");
+bool HoldsBackslash(const std::string& name) { return name.find('\\') != std::string::npos; }
+
+std::string CannotRead(int error) { return std::string("cannot be read (") + std::strerror(error) + ")"; }
+
+// Why a file cannot be opened for reading, 0 when it can: looked at before anything is
+// written, so that a file the user cannot read is left out up front. Opening does not
+// change its last access time; a pipe standing there by now is not waited for.
+int OpenError(const fs::path& file) {
+    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return errno;
+    close(fd);
+    return 0;
 }
 
 // Walks folders depth first, keeping the folders on the current path by device and inode
-// so that a followed link back to one of them is not walked round and round.
+// so that a followed link back to one of them is not walked round and round. What cannot be
+// stored is left out, a folder with everything in it.
 class Walker {
 public:
     Walker(std::vector<InputEntry>& entries, const InputRules& rules, const OutputPlace& output,
-           SkippedInputs& skipped, const WarningSink& warn)
-        : entries_(entries), rules_(rules), output_(output), skipped_(skipped), warn_(warn) {}
+           SkippedInputs& skipped, LeftOutInputs& leftOut, const WarningSink& warn)
+        : entries_(entries), rules_(rules), output_(output), skipped_(skipped), leftOut_(leftOut), warn_(warn) {}
 
-    void Walk(const fs::path& source, const std::string& stored, bool given) {
+    // `partHoldsBackslash`: a part of `stored` holds a backslash of its own, which the
+    // backslashes joining the parts no longer tell.
+    void Walk(const fs::path& source, const std::string& stored, bool given, bool partHoldsBackslash) {
         std::error_code error;
         const fs::file_status own = fs::symlink_status(source, error);
-        if (error || own.type() == fs::file_type::not_found)
-            throw ToolError(source.string() + ": no such file or folder");
+        if (own.type() == fs::file_type::not_found) return leftOut_.LeaveOut(source, "no such file or folder");
+        if (error) return leftOut_.LeaveOut(source, CannotRead(error.value()));
         struct stat info;
         if (stat(source.c_str(), &info) != 0) {
+            const int statError = errno;
             if (fs::is_symlink(own)) return skipped_.Skip(SkipReason::BrokenLink, source);
-            throw ToolError(source.string() + ": " + std::strerror(errno));
+            return leftOut_.LeaveOut(source, CannotRead(statError));
         }
         if (S_ISDIR(info.st_mode)) {
             if (fs::is_symlink(own) && !given && !rules_.followFolderLinks)
                 return skipped_.Skip(SkipReason::FolderLink, source);
-            return WalkFolder(source, stored, info);
+            return WalkFolder(source, stored, info, partHoldsBackslash);
         }
         if (!S_ISREG(info.st_mode)) return skipped_.Skip(SkipReason::SpecialFile, source);
         output_.RefuseAsInput(source, info);
@@ -63,48 +74,70 @@ public:
         // A link is resolved now, so that the file can be opened later without following one.
         const fs::path target = fs::is_symlink(own) ? fs::canonical(source, error) : source;
         if (error) return skipped_.Skip(SkipReason::BrokenLink, source);
-        Add({stored, source, false, static_cast<std::uint64_t>(info.st_size), IdOf(info), target});
+        InputEntry entry{stored, source, false, static_cast<std::uint64_t>(info.st_size), IdOf(info), target};
+        if (!Named(entry, partHoldsBackslash)) return;
+        if (entry.size > kSizeLimit) return leftOut_.LeaveOut(source, "2^31 bytes or more, more than an archive entry holds");
+        if (const int openError = OpenError(target)) return leftOut_.LeaveOut(source, CannotRead(openError));
+        Add(std::move(entry));
     }
 
 private:
-    void WalkFolder(const fs::path& source, const std::string& stored, const struct stat& info) {
+    void WalkFolder(const fs::path& source, const std::string& stored, const struct stat& info,
+                    bool partHoldsBackslash) {
         const FileId id = IdOf(info);
         for (const auto& [onPath, path] : path_)
             if (onPath == id)
                 return warn_(source.string() + ": skipped, it leads back to " + path.string() +
                              ", a folder it lies in");
         output_.RefuseAsInput(source, info);
-        if (!stored.empty()) Add({stored, source, true});
+        InputEntry entry{stored, source, true};
+        if (!stored.empty() && !Named(entry, partHoldsBackslash)) return;
+        std::error_code error;
+        const std::vector<fs::path> children = SortedChildren(source, error);
+        if (error) return leftOut_.LeaveOut(source, CannotRead(error.value()), true);
+        if (!stored.empty() && !Add(std::move(entry))) return;
         path_.emplace_back(id, source);
-        for (const fs::path& child : SortedChildren(source)) {
+        for (const fs::path& child : children) {
             const std::string name = child.filename().string();
-            CheckNamePart(name, child);
-            Walk(child, Join(stored, name), false);
+            Walk(child, Join(stored, name), false, HoldsBackslash(name));
         }
         path_.pop_back();
     }
 
-    static std::vector<fs::path> SortedChildren(const fs::path& folder) {
-        std::error_code error;
+    // Gives the entry its name in the archive, or leaves it out when it cannot have one.
+    bool Named(InputEntry& entry, bool partHoldsBackslash) {
+        ArchiveName name = ToArchiveName(entry.storedName, entry.isFolder, partHoldsBackslash, rules_.codePage);
+        if (!name.problem.empty()) {
+            leftOut_.LeaveOut(entry.source, name.problem, entry.isFolder);
+            return false;
+        }
+        entry.archiveName = std::move(name.bytes);
+        return true;
+    }
+
+    static std::vector<fs::path> SortedChildren(const fs::path& folder, std::error_code& error) {
         std::vector<fs::path> children;
         for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
             children.push_back(it->path());
-        if (error) throw ToolError(folder.string() + ": " + error.message());
         std::sort(children.begin(), children.end(),
                   [](const fs::path& a, const fs::path& b) { return a.filename().native() < b.filename().native(); });
         return children;
     }
 
-    void Add(InputEntry entry) {
-        if (!seen_.insert(entry.storedName).second)
-            throw ToolError(entry.source.string() + ": stored twice as " + entry.storedName);
+    bool Add(InputEntry entry) {
+        if (!seen_.insert(entry.storedName).second) {
+            leftOut_.LeaveOut(entry.source, "stored twice as " + entry.storedName, entry.isFolder);
+            return false;
+        }
         entries_.push_back(std::move(entry));
+        return true;
     }
 
     std::vector<InputEntry>& entries_;
     const InputRules& rules_;
     const OutputPlace& output_;
     SkippedInputs& skipped_;
+    LeftOutInputs& leftOut_;
     const WarningSink& warn_;
     std::set<std::string> seen_;
     std::vector<std::pair<FileId, fs::path>> path_;  // the folders being walked, outermost first
@@ -139,23 +172,18 @@ std::string StoredOwnName(const std::string& given) {
 }  // namespace
 
 std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths, const InputRules& rules,
-                                      const WarningSink& warn) {
+                                      LeftOutInputs& leftOut, const WarningSink& warn) {
     std::vector<InputEntry> entries;
     const OutputPlace output(rules.output);
     SkippedInputs skipped(rules.listSkipped, warn);
-    Walker walker(entries, rules, output, skipped, warn);
+    Walker walker(entries, rules, output, skipped, leftOut, warn);
     const std::optional<fs::path>& base = rules.baseFolder;
     for (const std::string& given : paths) {
         if (given.empty()) throw UsageError("an empty path was given");
         const fs::path source = base ? *base / given : fs::path(given);
         const std::string stored = base ? StoredRelativeName(given, warn) : StoredOwnName(given);
-        for (std::size_t start = 0; start <= stored.size();) {
-            const std::size_t end = std::min(stored.find('\\', start), stored.size());
-            if (end > start) CheckNamePart(stored.substr(start, end - start), source);
-            start = end + 1;
-        }
         output.RefuseAsGivenPath(source);
-        walker.Walk(source, stored, true);
+        walker.Walk(source, stored, true, HoldsBackslash(base ? given : stored));
     }
     skipped.Summarize();
     return entries;

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "tool/cli/command_options.hpp"
 #include "tool/common/warning_sink.hpp"
 #include "tool/pack/file_id.hpp"
+#include "tool/pack/left_out_inputs.hpp"
 
 namespace quorvel::tool {
 
@@ -22,6 +24,7 @@ struct InputEntry {
     std::uint64_t size = 0;
     FileId id{};
     std::filesystem::path target{};
+    std::string archiveName{};  // in the code page, as stored
 };
 
 // How the paths given to pack are walked.
@@ -31,15 +34,18 @@ struct InputRules {
     bool followFolderLinks = false;  // -L
     bool listSkipped = false;        // -v: a warning for each input skipped
     std::filesystem::path output;    // refused as an input, or inside an input folder
+    int codePage = kDefaultCodePage;  // the stored names'
 };
 
 // Walks each path. Stored names are relative to the path's parent folder, or to the base
 // folder. Links to files are followed; links to folders only when the rules say so or when
 // given as a path, and never to a folder they lie in (a warning each); links that lead
-// nowhere, devices, sockets and pipes are skipped and summed up in one warning. Throws
-// ToolError when the output is among the inputs.
+// nowhere, devices, sockets and pipes are skipped and summed up in one warning. Inputs that
+// cannot be stored are left out: missing, unreadable (a file that does not open, a folder
+// that cannot be listed), 2^31 bytes or more, a name the archive cannot hold (see
+// ToArchiveName) or one already taken. Throws ToolError when the output is among the inputs.
 std::vector<InputEntry> CollectInputs(const std::vector<std::string>& paths, const InputRules& rules,
-                                      const WarningSink& warn);
+                                      LeftOutInputs& leftOut, const WarningSink& warn);
 
 // Folders first, outer before inner; then files grouped by extension and, within that, by
 // stored name, so that the files of one folder, which tend to be alike, stand together

@@ -1,6 +1,7 @@
 #include "tool/pack/output_file.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +36,9 @@ int CreateTemporary(const std::string& base, mode_t mode, std::string& name) {
 // output before the worker threads start: an interrupt finds either no file or one it removes.
 OutputFile::OutputFile(std::filesystem::path target, mode_t mode) : target_(std::move(target)) {
     InstallInterruptCleanup();
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG, which is reported and
+    // the partial file removed, instead of SIGXFSZ ending the tool and leaving it behind.
+    signal(SIGXFSZ, SIG_IGN);
     int error = 0;
     {
         const InterruptHold hold;

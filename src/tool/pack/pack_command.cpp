@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "format/archive_format.hpp"
@@ -17,6 +18,7 @@
 #include "tool/pack/file_contents.hpp"
 #include "tool/pack/input_file.hpp"
 #include "tool/pack/input_tree.hpp"
+#include "tool/pack/left_out_inputs.hpp"
 #include "tool/pack/output_file.hpp"
 #include "tool/pack/pack_progress.hpp"
 #include "tool/pack/stored_names.hpp"
@@ -27,38 +29,47 @@ namespace quorvel::tool {
 namespace {
 
 // The header's fields: texts in the code page, and the password.
-ArchiveOptions HeaderFields(const PackOptions& options) {
+ArchiveOptions HeaderFields(const PackOptions& options, Reporter& reporter) {
     ArchiveOptions archive;
     const std::string comment = options.commentFile ? ReadTextFile(*options.commentFile) : options.comment.value_or("");
     archive.comment = FromUtf8(comment, options.codePage, "the comment");
     archive.runCommand = FromUtf8(options.runCommand, options.codePage, "the run command");
     if (archive.comment.find('\0') != std::string::npos) throw ToolError("the comment holds a zero byte");
-    archive.password = PasswordForPacking(options);
+    archive.password = PasswordForPacking(options, reporter);
     return archive;
 }
 
-// The inputs in the order they go into the archive.
-std::vector<InputEntry> Inputs(const PackOptions& options, const WarningSink& warn) {
+std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
+    std::uint64_t bytes = 0;
+    for (const InputEntry& entry : entries) bytes += entry.size;
+    return bytes;
+}
+
+// The inputs in the order they go into the archive, each looked at before anything is
+// written; those that cannot be stored are left out, or under --strict end the pack here.
+std::vector<InputEntry> Inputs(const PackOptions& options, bool windows, LeftOutInputs& leftOut,
+                               Reporter& reporter) {
     InputRules rules;
     if (options.baseFolder) rules.baseFolder = *options.baseFolder;
     rules.followFolderLinks = options.followFolderLinks;
     rules.listSkipped = options.verbose;
     rules.output = options.output;
-    std::vector<InputEntry> entries = CollectInputs(options.paths, rules, warn);
+    rules.codePage = options.codePage;
+    std::vector<InputEntry> entries =
+        CollectInputs(options.paths, rules, leftOut, [&reporter](const std::string& text) { reporter.Warning(text); });
     OrderForArchive(entries);
-    if (entries.empty()) throw ToolError("nothing to pack");
+    // The sum says nothing of what the files compress to, so it refuses nothing; but a pack
+    // that is bound to fail unless they compress well should say so before it starts.
+    if (const std::uint64_t bytes = FileBytes(entries); bytes > kSizeLimit)
+        reporter.Note("the files hold " + std::to_string(bytes) +
+                      " bytes and an archive must stay below 2^31: the pack stops if they do not compress to less");
+    if (windows) CheckPortableNames(entries, options.codePage, options.allowUnportableNames, reporter);
+    if (leftOut.Strict() && leftOut.Count() > 0)
+        throw ToolError(Count(leftOut.Count(), "input", "inputs") + " cannot be stored; with --strict nothing is written");
+    if (entries.empty())
+        throw ToolError(leftOut.Count() > 0 ? "nothing to pack: " + Count(leftOut.Count(), "input", "inputs") + " left out"
+                                            : "nothing to pack");
     return entries;
-}
-
-// The stored name of each entry; files too large to store are refused before anything is
-// written.
-std::vector<std::string> StoredNames(const std::vector<InputEntry>& entries, int codePage) {
-    std::vector<std::string> names;
-    for (const InputEntry& entry : entries) {
-        names.push_back(ArchiveName(entry, codePage));
-        if (entry.size > kSizeLimit) throw ToolError(entry.source.string() + ": 2^31 bytes or more cannot be stored");
-    }
-    return names;
 }
 
 struct ChosenStub {
@@ -66,15 +77,12 @@ struct ChosenStub {
     bool windows = false;
 };
 
-// The Expander in front, named on a terminal when OUTPUT's name chose it. Names are checked
-// against what Windows can create when it is the Windows one.
-ChosenStub Stub(const PackOptions& options, const std::vector<InputEntry>& entries,
-                const std::vector<std::string>& names, Reporter& reporter) {
+// The Expander in front, named on a terminal when OUTPUT's name chose it.
+ChosenStub Stub(const PackOptions& options, Reporter& reporter) {
     const std::string choice = StubChoiceFor(options.stub, options.output);
     ChosenStub stub{ChooseStub(choice)};
     if (!options.stub && !options.quiet && isatty(STDERR_FILENO)) reporter.Note(StubChoiceNote(choice, options.output));
     stub.windows = IsWindowsStubChoice(choice, stub.bytes);
-    if (stub.windows) CheckPortableNames(entries, names, options.codePage, options.allowUnportableNames, reporter);
     return stub;
 }
 
@@ -94,21 +102,39 @@ void WithinSizeLimit(const std::string& output, Step step) {
     }
 }
 
-std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
-    std::uint64_t bytes = 0;
-    for (const InputEntry& entry : entries) bytes += entry.size;
-    return bytes;
+// The file's contents, or nothing when it cannot be read as it was found: it is left out
+// then, which is safe as no part of its entry has been written; under --strict that ends
+// the pack instead.
+std::optional<InputFile> ReadOrLeaveOut(const InputEntry& entry, LeftOutInputs& leftOut, Reporter& reporter) {
+    try {
+        return ReadInputFile(entry, [&reporter](const std::string& text) { reporter.Warning(text); });
+    } catch (const FileReadError& error) {
+        if (leftOut.Strict()) throw;
+        leftOut.LeaveOut(entry.source, error.reason);
+        return std::nullopt;
+    }
+}
+
+// The closing line: the inputs left out, which fail the pack, or else the warnings, if any.
+int Conclude(const LeftOutInputs& leftOut, Reporter& reporter) {
+    if (leftOut.Count() > 0) {
+        reporter.Error(Count(leftOut.Count(), "input", "inputs") + " left out");
+        return kExitFailure;
+    }
+    reporter.Summarize();
+    return kExitSuccess;
 }
 
 }  // namespace
 
 int RunPack(const PackOptions& options) {
     Reporter reporter(Reporter::ProgressWanted(options.quiet));
-    const WarningSink warn = [&reporter](const std::string& text) { reporter.Warning(text); };
-    const std::vector<InputEntry> entries = Inputs(options, warn);
-    const ArchiveOptions archive = HeaderFields(options);
-    const std::vector<std::string> names = StoredNames(entries, options.codePage);
-    const ChosenStub stub = Stub(options, entries, names, reporter);
+    LeftOutInputs leftOut(options.strict, [&reporter, &options](const std::string& text) {
+        options.strict ? reporter.Error(text) : reporter.Warning(text);
+    });
+    const ChosenStub stub = Stub(options, reporter);
+    const std::vector<InputEntry> entries = Inputs(options, stub.windows, leftOut, reporter);
+    const ArchiveOptions archive = HeaderFields(options, reporter);
 
     OutputFile output(options.output, OutputMode(stub));
     ArchiveWriter archiveFile(stub.bytes, archive,
@@ -122,29 +148,36 @@ int RunPack(const PackOptions& options) {
     const auto folders = static_cast<std::size_t>(
         std::count_if(entries.begin(), entries.end(), [](const InputEntry& entry) { return entry.isFolder; }));
     PackProgress progress(reporter, entries.size() - folders, folders, FileBytes(entries));
+    std::vector<bool> addedFolders;  // whether each entry handed to the pipeline is a folder
     PayloadPipeline pipeline(writer, options.effort, [&](std::vector<std::uint8_t> payload) {
         WithinSizeLimit(options.output, [&] { archiveFile.Append(payload); });
-        progress.EntryWritten(entries[pipeline.EntriesWritten() - 1].isFolder, archiveFile.Size());
+        progress.EntryWritten(addedFolders[pipeline.EntriesWritten() - 1], archiveFile.Size());
     });
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const InputEntry& entry = entries[i];
+    for (const InputEntry& entry : entries) {
         if (entry.isFolder) {
-            pipeline.AddFolder(names[i]);
+            addedFolders.push_back(true);
+            pipeline.AddFolder(entry.archiveName);
             continue;
         }
-        InputFile input = ReadInputFile(entry, warn);
+        std::optional<InputFile> input = ReadOrLeaveOut(entry, leftOut, reporter);
+        if (!input) {
+            progress.FileLeftOut(entry.size);
+            continue;
+        }
         const std::string extension = ExtensionOf(entry.storedName);
-        const EntryReference reference = chooser.Choose(writer, input.contents, extension);
-        chooser.Remember(input.contents, extension);
-        PreparedFile file = writer.PrepareFile(names[i], input.times, std::move(input.contents), reference);
+        const EntryReference reference = chooser.Choose(writer, input->contents, extension);
+        chooser.Remember(input->contents, extension);
+        PreparedFile file = writer.PrepareFile(entry.archiveName, input->times, std::move(input->contents), reference);
         file.progress = progress.FileHook();
+        addedFolders.push_back(false);
         pipeline.AddFile(std::move(file));
     }
+    if (addedFolders.empty()) throw ToolError("nothing to pack: " + Count(leftOut.Count(), "input", "inputs") + " left out");
     pipeline.Finish();
     WithinSizeLimit(options.output, [&] { archiveFile.Finish(); });
     output.Commit();
     progress.Finish(pipeline.BytesWritten(), output.Size());
-    return kExitSuccess;
+    return Conclude(leftOut, reporter);
 }
 
 }  // namespace quorvel::tool

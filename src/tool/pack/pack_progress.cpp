@@ -31,6 +31,11 @@ CompressProgress PackProgress::FileHook() {
     };
 }
 
+void PackProgress::FileLeftOut(std::uint64_t bytes) {
+    --totalFiles_;
+    totalBytes_ -= bytes;
+}
+
 void PackProgress::Finish(std::uint64_t bytesIn, std::uint64_t archiveBytes) {
     archiveBytes_ = archiveBytes;
     reporter_.FinishProgress(Text(true, bytesIn));

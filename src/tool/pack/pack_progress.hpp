@@ -23,6 +23,8 @@ public:
     // A hook for one file's compression, told the bytes of that file done so far; nothing
     // when the line is not shown.
     CompressProgress FileHook();
+    // A file found but left out when it was read, no longer counted among all.
+    void FileLeftOut(std::uint64_t bytes);
     // The last line: the bytes read in and the archive's final size.
     void Finish(std::uint64_t bytesIn, std::uint64_t archiveBytes);
 
@@ -31,9 +33,9 @@ private:
     void Draw();
 
     Reporter& reporter_;
-    const std::size_t totalFiles_;
+    std::atomic<std::size_t> totalFiles_;
     const std::size_t totalFolders_;
-    const std::uint64_t totalBytes_;
+    std::atomic<std::uint64_t> totalBytes_;
     std::atomic<std::size_t> files_{0};
     std::atomic<std::size_t> folders_{0};
     std::atomic<std::uint64_t> compressed_{0};

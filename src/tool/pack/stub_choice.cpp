@@ -48,6 +48,8 @@ std::vector<std::uint8_t> ChooseStub(const std::string& choice) {
     }
     if (bytes.size() != static_cast<std::size_t>(StubSize))
         throw ToolError(choice + ": an Expander must be exactly 20480 bytes, not " + std::to_string(bytes.size()));
+    if (IdentifyStub(bytes) == StubKind::Unknown)
+        throw ToolError(choice + ": no Expander: neither a Windows program (PE, i686 or x86_64) nor a Linux x86_64 program (ELF)");
     return bytes;
 }
 

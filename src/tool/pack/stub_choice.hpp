@@ -23,7 +23,8 @@ bool IsKnownStubChoice(const std::string& given);
 // the other.
 std::string StubChoiceNote(const std::string& choice, const std::string& output);
 
-// "windows", "native", or the name of a 20480-byte file. Throws ToolError.
+// "windows", "native", or the name of a 20480-byte file that is a Windows or a Linux
+// x86_64 program. Throws ToolError.
 std::vector<std::uint8_t> ChooseStub(const std::string& choice);
 
 // Whether the archive goes behind the Windows Expander: the built-in one, or a stub file

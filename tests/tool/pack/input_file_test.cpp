@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "support/expander_runner.hpp"
-#include "tool/common/tool_error.hpp"
+#include "tool/pack/file_contents.hpp"
 
 namespace quorvel::tool {
 namespace {
@@ -56,8 +56,9 @@ TEST(ReadInputFileTest, ReadsTheFileTheWalkMetOrRefusesWhatStandsInItsPlace) {
         fs::create_directories(work / "in");
         Write(work / "in/file", kContents);
         fs::create_symlink("file", work / "in/link");
+        LeftOutInputs leftOut(false, [](const std::string& text) { ADD_FAILURE() << text; });
         const std::vector<InputEntry> entries = CollectInputs({(work / "in").string()}, {.output = work / "out"},
-                                                              [](const std::string&) {});
+                                                              leftOut, [](const std::string&) {});
         c.change(work / "in/file");
         for (const char* name : {"in\\file", "in\\link"}) {
             SCOPED_TRACE(name);
@@ -71,9 +72,10 @@ TEST(ReadInputFileTest, ReadsTheFileTheWalkMetOrRefusesWhatStandsInItsPlace) {
                 EXPECT_EQ(std::string(input.contents.begin(), input.contents.end()), kContents);
                 EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
                 EXPECT_EQ(warnings.empty(), c.warning.empty()) << warnings;
-            } catch (const ToolError& error) {
+            } catch (const FileReadError& error) {
                 EXPECT_EQ(std::string(error.what()).rfind(entry->source.string() + ": " + c.error, 0), 0u)
                     << error.what();
+                EXPECT_EQ(error.reason.rfind(c.error, 0), 0u) << error.reason;
                 EXPECT_NE(c.error, "") << error.what();
             }
         }

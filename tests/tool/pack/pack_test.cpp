@@ -283,7 +283,7 @@ TEST_F(Pack, LinksAndSpecialFiles) {
     ASSERT_EQ(summed.exitCode, 0);
     EXPECT_EQ(summed.errors,
               "quorvel: warning: skipped 2 links to folders, 1 link that leads nowhere and 1 special file; "
-              "-v lists them\n");
+              "-v lists them\nquorvel: 1 warning\n");
     fs::path out = Unpack(Build::Native);
     EXPECT_EQ(ReadText(out / "links/to-file"), "real");
     EXPECT_EQ(ReadText(out / "links/folder/inner.txt"), "inner");
@@ -362,34 +362,225 @@ TEST_F(Pack, ErrorsNameTheProblemAndLeaveNoOutput) {
     const std::string out = Output().string();
     ExpectFailure(Quorvel({"pack", "-o", out, Input("missing").string()}), "missing: no such file or folder");
 
-    WriteFile(Input("unreadable/a.txt"), ToBytes("a"));
-    fs::create_symlink("/proc/self/mem", Input("unreadable/mem"));
-    ExpectFailure(Quorvel({"pack", "-o", out, Input("unreadable").string()}), "mem: cannot be read");
-
-    WriteFile(Input("huge/a.txt"), ToBytes("a"));
-    { std::ofstream(Input("huge/big.bin")); }
-    fs::resize_file(Input("huge/big.bin"), std::uintmax_t{1} << 31);
-    ExpectFailure(Quorvel({"pack", "-o", out, Input("huge").string()}), "big.bin: 2^31 bytes or more");
-
-    const std::string longFolder(200, 'd');
-    WriteFile(Input("long/" + longFolder + "/" + std::string(70, 'f')), ToBytes("f"));
-    ExpectFailure(Quorvel({"pack", "-o", out, Input("long").string()}), "longer than 259 bytes");
-
-    WriteFile(Input("accent/caf\xC3\xA9.txt"), ToBytes("c"));
-    ExpectFailure(Quorvel({"pack", "--codepage", "932", "-o", out, Input("accent").string()}),
-                  "cannot represent");
-
     ExpectFailure(Quorvel({"pack", "-o", (work_ / "no-such-folder" / "x.sfx").string(), Input("ok").string()}),
                   "cannot be written");
 
     WriteFile(work_ / "short.stub", Bytes(100, 0));
     ExpectFailure(Quorvel({"pack", "--stub", (work_ / "short.stub").string(), "-o", out, Input("ok").string()}),
                   "exactly 20480 bytes");
+    WriteFile(work_ / "random.stub", RandomBytes(20480, 5));
+    ExpectFailure(Quorvel({"pack", "--stub", (work_ / "random.stub").string(), "-o", out, Input("ok").string()}),
+                  "random.stub: no Expander: neither a Windows program (PE, i686 or x86_64) nor a Linux x86_64");
+
+    // Files that hold more than an archive can are noted before anything is read; a name
+    // no Expander takes then ends the pack under --strict.
+    for (const char* name : {"huge/one.bin", "huge/two.bin"}) {
+        WriteFile(Input(name), {});
+        fs::resize_file(Input(name), std::uintmax_t{3} << 29);
+    }
+    WriteFile(Input("huge/a:b.txt"), ToBytes("c"));
+    const RunResult strict = Quorvel({"pack", "--strict", "-o", out, Input("huge").string()});
+    ExpectFailure(strict, "quorvel: note: the files hold 3221225472 bytes");
+    EXPECT_NE(strict.errors.find("quorvel: 1 input cannot be stored; with --strict nothing is written\n"),
+              std::string::npos)
+        << strict.errors;
 
     const RunResult usage = Quorvel({"pack", Input("ok").string()});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_NE(usage.errors.find("no output given"), std::string::npos);
     EXPECT_NE(usage.errors.find("; see quorvel pack --help"), std::string::npos);
+}
+
+// Each input that cannot be stored is left out with a warning naming it, its reason and
+// the option that helps, if any, and the archive is made from the rest; the pack exits 1
+// and counts them. With --strict each is an error and nothing is written.
+TEST_F(Pack, InputsThatCannotBeStoredAreLeftOut) {
+    const std::string longName = std::string(200, 'd') + "/" + std::string(70, 'f');
+    const struct {
+        std::string given;  // after good.txt, relative to -C
+        std::string reason;
+        std::vector<std::string> options = {};
+        std::string made = "";  // the file made for it, when not `given`
+        std::string shown = "";  // as the message shows `given`, when not as it is
+    } cases[] = {
+        {"a:b.txt", "the name holds a colon, which every Expander refuses (on Windows it names a drive or a stream); "
+                    "left out"},
+        {"x:y", "the name holds a colon, which every Expander refuses (on Windows it names a drive or a stream); "
+                "left out with everything in it", {}, "x:y/inner.txt"},
+        {"\\lead", "the name begins with a backslash, which every Expander refuses; left out"},
+        {". .", "a part of the name is periods and blanks with two periods or more, which every Expander refuses "
+                "(it reads as a folder above); left out"},
+        {"sub", "the name holds a backslash, which an archive takes for a folder separator; left out", {},
+         "sub/back\\slash", "sub/back\\slash"},
+        {"bad\xFF.txt", "not valid UTF-8 (byte 0xFF); left out", {}, "", "bad\\xFF.txt"},
+        {"\xD0\xBF\xD1\x80\xD0\xB8.txt", "\xD0\xBF is not in code page 1252 but in code pages 932, 936 and 949: "
+                                    "--codepage 932; left out"},
+        {"\xE1\x9A\xA0.txt", "\xE1\x9A\xA0 is in none of the code pages 932, 936, 949, 950, 1252; left out"},
+        {"caf\xC3\xA9.txt", "\xC3\xA9 is not in code page 932 but in code pages 936 and 1252: --codepage 936; left out",
+         {"--codepage", "932"}},
+        {longName, "the stored name is 271 bytes, longer than the 259 an Expander can create; left out"},
+        {"big.bin", "2^31 bytes or more, more than an archive entry holds; left out"},
+        {"missing", "no such file or folder; left out", {}, "-"},
+        {"good.txt", "stored twice as good.txt; left out", {}, "-"},
+        // Found readable, refused when read: nothing of it has been written by then.
+        {"mem", "cannot be read (Input/output error); left out", {}, "-"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.given);
+        const fs::path root = Input("left" + std::to_string(i));
+        WriteFile(root / "good.txt", ToBytes("good"));
+        if (c.given == "big.bin") {
+            WriteFile(root / "big.bin", {});
+            fs::resize_file(root / "big.bin", std::uintmax_t{1} << 31);
+        } else if (c.given == "mem") {
+            fs::create_symlink("/proc/self/mem", root / "mem");
+        } else if (c.made != "-") {
+            WriteFile(root / (c.made.empty() ? c.given : c.made), ToBytes("bad"));
+        }
+        std::vector<std::string> arguments = {"pack", "-q", "--stub", "native", "-C", root.string(), "-o",
+                                              Output().string(), "good.txt", c.given};
+        arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
+        const std::string shown = (root / (c.shown.empty() ? c.given : c.shown)).string();
+
+        const RunResult packed = Quorvel(arguments);
+        EXPECT_EQ(packed.exitCode, 1);
+        EXPECT_NE(packed.errors.find("quorvel: warning: " + shown + ": " + c.reason), std::string::npos)
+            << packed.errors;
+        EXPECT_TRUE(packed.errors.ends_with("\nquorvel: 1 input left out\n")) << packed.errors;
+        EXPECT_EQ(packed.errors.find('\xFF'), std::string::npos);
+        RunResult run;
+        const Tree unpacked = ReadTree(Unpack(Build::Native, {}, &run));
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(unpacked.files, (std::map<std::string, std::string>{{"good.txt", "good"}}));
+        fs::remove(Output());
+
+        arguments.insert(arguments.begin() + 1, "--strict");
+        const RunResult strict = Quorvel(arguments);
+        const std::string error = c.reason.substr(0, c.reason.rfind("; left out"));
+        ExpectFailure(strict, "quorvel: " + shown + ": " + error + "\n");
+    }
+}
+
+// Run as a user without root's rights, to whom a file and a folder are unreadable (root
+// reads them whatever their modes): both are left out and the rest is packed; with
+// --strict nothing is written.
+TEST_F(Pack, UnreadableInputsAreLeftOut) {
+    std::vector<std::string> asUser;
+    if (geteuid() == 0) {
+        const auto has = [](const char* program) {
+            try {
+                return RunProgram({program, "--version"}, {}).exitCode == 0;
+            } catch (const std::runtime_error&) {
+                return false;
+            }
+        };
+        if (!has("setpriv")) GTEST_SKIP() << "run as root without setpriv: no user to whom a file can be unreadable";
+        asUser = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    }
+    fs::permissions(work_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    WriteFile(Input("tree/ok.txt"), ToBytes("ok"));
+    WriteFile(Input("tree/secret.txt"), ToBytes("secret"));
+    WriteFile(Input("tree/closed/inner.txt"), ToBytes("inner"));
+    fs::permissions(Input("tree/secret.txt"), fs::perms::none);
+    fs::permissions(Input("tree/closed"), fs::perms::none);
+    const fs::path drop = work_ / "drop";
+    fs::create_directories(drop);
+    fs::permissions(drop, fs::perms::all);
+    const fs::path output = drop / "sample.sfx";
+    std::vector<std::string> arguments = asUser;
+    arguments.insert(arguments.end(), {kQuorvel, "pack", "-q", "--stub", "native", "-o", output.string(),
+                                       Input("tree").string()});
+
+    const RunResult packed = RunProgram(arguments, {});
+    EXPECT_EQ(packed.exitCode, 1);
+    for (const std::string& line : {Input("tree/secret.txt").string() + ": cannot be read (Permission denied); left out\n",
+                                   Input("tree/closed").string() +
+                                       ": cannot be read (Permission denied); left out with everything in it\n",
+                                   std::string("quorvel: 2 inputs left out\n")})
+        EXPECT_NE(packed.errors.find(line), std::string::npos) << packed.errors;
+    fs::rename(output, Output());
+    const fs::path out = Unpack(Build::Native);
+    EXPECT_EQ(ReadTree(out).files, (std::map<std::string, std::string>{{"tree/ok.txt", "ok"}}));
+    EXPECT_EQ(ReadTree(out).folders, (std::set<std::string>{"tree"}));
+
+    arguments.insert(arguments.end() - 3, "--strict");
+    const RunResult strict = RunProgram(arguments, {});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_NE(strict.errors.find("2 inputs cannot be stored; with --strict nothing is written"), std::string::npos)
+        << strict.errors;
+    EXPECT_TRUE(fs::is_empty(drop));
+    fs::permissions(Input("tree/closed"), fs::perms::owner_all);
+}
+
+// Past a file-size limit the pack stops at the write that fails, says why and removes
+// what it wrote, as it does at the archive's own limit of 2^31 bytes.
+TEST_F(Pack, FileSizeLimitStopsThePackAndLeavesNoOutput) {
+    WriteFile(Input("random/a.bin"), RandomBytes(1 << 20, 8));
+    const RunResult result =
+        RunProgram({"sh", "-c", "ulimit -f 200 && exec \"$0\" \"$@\"", kQuorvel, "pack", "-q", "--stub", "native",
+                    "-o", Output().string(), Input("random").string()},
+                   {});
+    ExpectFailure(result, Output().string() + ": cannot be written (File too large)");
+}
+
+// An option mistyped is a usage error in one line, also where it reads as a negative
+// number that would otherwise be taken for a path.
+TEST_F(Pack, MistypedOptionsAreUsageErrors) {
+    WriteFile(Input("o/a.txt"), ToBytes("a"));
+    const struct {
+        const char* option;
+        const char* message;
+    } cases[] = {
+        {"-0", "-0 is no option; the effort is one of -1 .. -9"},
+        {"-10", "-10 is no option; the effort is one of -1 .. -9"},
+        {"-x", "not expected: -x"},
+        {"--bogus", "not expected: --bogus"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        const RunResult result = Quorvel({"pack", c.option, "-o", Output().string(), Input("o").string()});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
+        EXPECT_EQ(result.errors.rfind("quorvel pack: ", 0), 0u) << result.errors;
+        EXPECT_NE(result.errors.find(c.message), std::string::npos) << result.errors;
+        EXPECT_TRUE(result.errors.ends_with("; see quorvel pack --help\n")) << result.errors;
+        ExpectNoOutput();
+    }
+}
+
+// The password comes from --password-file, else from QUORVEL_PASSWORD when it is not
+// empty (which is said), else from the terminal for --password.
+TEST_F(Pack, PasswordFromTheEnvironment) {
+    WriteFile(Input("env/a.txt"), ToBytes("a"));
+    std::ofstream(work_ / "password.txt") << "from file\n";
+    const struct {
+        std::string variable;
+        std::vector<std::string> options;
+        std::string password;  // "" for an archive not scrambled
+    } cases[] = {
+        {"sesame", {}, "sesame"},
+        {"sesame", {"--password"}, "sesame"},
+        {"sesame", {"--password-file", (work_ / "password.txt").string()}, "from file"},
+        {"", {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variable + " " + (c.options.empty() ? "" : c.options[0]));
+        std::vector<std::string> arguments = {"pack", "--stub", "native", "-o", Output().string(),
+                                              Input("env").string()};
+        arguments.insert(arguments.begin() + 1, c.options.begin(), c.options.end());
+        const RunResult packed = Quorvel(arguments, {.environment = {{"QUORVEL_PASSWORD", c.variable}}});
+        ASSERT_EQ(packed.exitCode, 0) << packed.errors;
+        const bool fromVariable = c.password == c.variable && !c.password.empty();
+        EXPECT_EQ(packed.errors, fromVariable ? "quorvel: note: scrambled with the password in QUORVEL_PASSWORD\n" : "");
+        RunResult run;
+        fs::path out = Unpack(Build::Native, {.input = "wrong\r\n"}, &run);
+        EXPECT_EQ(run.exitCode, c.password.empty() ? 0 : 1);
+        out = Unpack(Build::Native, {.input = c.password + "\r\n"}, &run);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(ReadText(out / "env/a.txt"), "a");
+    }
 }
 
 // Each name Windows cannot create as stored: refused for the Windows Expander (chosen by an
@@ -462,7 +653,8 @@ TEST_F(Pack, HelpAndVersion) {
     EXPECT_NE(result.output.find("pack"), std::string::npos);
     result = Quorvel({"pack", "--help"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_NE(result.output.find("--codepage"), std::string::npos);
+    for (const char* told : {"--codepage", "--strict", "2^31 bytes", "holds a colon", "QUORVEL_PASSWORD"})
+        EXPECT_NE(result.output.find(told), std::string::npos) << told;
     result = Quorvel({"--version"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, "quorvel 1.60\n");
