@@ -36,9 +36,12 @@ void RefuseUntypable(const std::string& password) {
 }  // namespace
 
 std::string PasswordForPacking(const PackOptions& options, Reporter& reporter) {
+    // Only --password and --password-file scramble: a variable exported for reading archives
+    // must not scramble every archive made meanwhile. It answers --password instead of the
+    // terminal.
+    if (!options.askPassword && !options.passwordFile) return "";
     const char* given = std::getenv(kEnvironmentVariable);
     const bool inEnvironment = given != nullptr && *given != 0;
-    if (!options.askPassword && !options.passwordFile && !inEnvironment) return "";
     std::string password;
     if (options.passwordFile) {
         password = ReadPasswordFile(*options.passwordFile);
