@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what building and testing need when it is missing (Debian, as root): the
-# compilers (clang with libFuzzer included), CMake and Ninja, GoogleTest, CLI11 and
-# nlohmann-json, both Windows cross compilers, Wine (32-bit where this machine runs 32-bit
-# programs, 64-bit always), zip for benchmarks, and groff to check the manual page.
+# compilers (clang with libFuzzer included), CMake and Ninja, GoogleTest, CLI11,
+# nlohmann-json and uchardet, both Windows cross compilers, Wine (32-bit where this machine
+# runs 32-bit programs, 64-bit always), zip for benchmarks, and groff to check the manual page.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -24,6 +24,9 @@ need groff groff-base
 need_file /usr/include/gtest/gtest.h libgtest-dev
 need_file /usr/include/CLI/CLI.hpp libcli11-dev
 need_file /usr/include/nlohmann/json.hpp nlohmann-json3-dev
+# uchardet guesses the code page of an archive's names; quorvel links its static library.
+need pkg-config pkg-config
+need_file /usr/include/uchardet/uchardet.h libuchardet-dev
 need_file /usr/lib/wine/wine64 wine64
 need wine wine
 # The 32-bit Wine loader comes with wine32:i386, useful only where 32-bit programs run.
