@@ -38,7 +38,7 @@ _quorvel() {
         pack) options="-o -C --stub --comment --comment-file --run --password --password-file --codepage
                        --allow-unportable-names --strict -1 -2 -3 -4 -5 -6 -7 -8 -9 -L -v -q --help" ;;
         list) options="--json --codepage --password-file --help" ;;
-        test) options="--codepage --password-file --help" ;;
+        test) options="-q --codepage --password-file --help" ;;
         extract) options="-d --overwrite= -y -n -q --codepage --password-file --help" ;;
     esac
     if [[ -z $command || $cur == -* ]]; then

@@ -1,7 +1,8 @@
 #!/bin/sh
 # deps.sh [build|test]: installs what is missing (Debian, as root) for
 #   build: building quorvel and its Expanders (scripts/demo.sh): CMake, Ninja, g++, the i686
-#     mingw-w64 cross compiler for the Windows Expander, CLI11 and nlohmann-json;
+#     mingw-w64 cross compiler for the Windows Expander, CLI11, nlohmann-json, and uchardet
+#     (with pkg-config) to guess an archive's code page;
 #   test (the default; scripts/test.sh): all of that, and clang with libFuzzer, GoogleTest,
 #     the x86_64 cross compiler, Wine (32-bit where this machine runs 32-bit programs,
 #     64-bit always) with the ja_JP locale, zip for benchmarks, groff to check the manual
@@ -26,6 +27,9 @@ need g++ g++
 need i686-w64-mingw32-g++ g++-mingw-w64-i686
 need_file /usr/include/CLI/CLI.hpp libcli11-dev
 need_file /usr/include/nlohmann/json.hpp nlohmann-json3-dev
+# uchardet guesses the code page of an archive's names; quorvel links its static library.
+need pkg-config pkg-config
+need_file /usr/include/uchardet/uchardet.h libuchardet-dev
 
 # The 32-bit Wine loader comes with wine32:i386, useful only where 32-bit programs run.
 # Wine takes its ANSI code page from an installed locale; tests of double-byte names run

@@ -10,7 +10,7 @@
 namespace quorvel::reader {
 
 enum class ArchiveProblem : std::uint8_t {
-    NotAnArchive,   // shorter than an Expander
+    NotAnArchive,   // no Expander with an archive behind it: too short, or neither in front nor behind
     BareStub,       // an Expander with nothing behind it
     Smaller,        // shorter than its header's total size
     Larger,         // longer than its header's total size

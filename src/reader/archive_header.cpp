@@ -56,29 +56,52 @@ bool ReadText(HeaderBytes& bytes, std::string& text) {
     return kept.cut;
 }
 
+// The smallest TotalSize: the Expander, then the TotalSize field, two empty texts and the
+// password flag.
+constexpr std::uint64_t kMinimumTotalSize = StubSize + kTotalSizeBytes + 3;
+
 }  // namespace
 
-ArchiveHeader ReadArchiveHeader(ByteSource& source) {
-    ArchiveHeader header;
-    header.fileSize = source.Size();
-    if (header.fileSize < static_cast<std::uint64_t>(StubSize))
-        throw ArchiveError(ArchiveProblem::NotAnArchive,
-                           "not a self-extracting file: " + std::to_string(header.fileSize) +
-                               " bytes, fewer than an Expander's 20480");
+ArchiveFront ReadArchiveFront(ByteSource& source) {
+    ArchiveFront front;
+    front.fileSize = source.Size();
     std::vector<std::uint8_t> stub(StubSize);
     stub.resize(source.ReadAt(0, stub));
-    header.stub = IdentifyStub(stub);
-    if (header.fileSize == static_cast<std::uint64_t>(StubSize))
+    front.program = stub.size() == static_cast<std::size_t>(StubSize) && IsWholeProgram(stub);
+    if (front.program) front.stub = IdentifyStub(stub);
+    return front;
+}
+
+ArchiveHeader ReadArchiveHeader(ByteSource& source, const ArchiveFront& front) {
+    ArchiveHeader header;
+    header.fileSize = front.fileSize;
+    header.stub = front.stub;
+    const auto notAnArchive = [](const std::string& why) {
+        return ArchiveError(ArchiveProblem::NotAnArchive, "not a self-extracting file: " + why);
+    };
+    if (header.fileSize < static_cast<std::uint64_t>(StubSize))
+        throw notAnArchive(std::to_string(header.fileSize) + " bytes, fewer than an Expander's 20480");
+    const char* const kNoProgram = "no Expander in its first 20480 bytes";
+    if (header.fileSize == static_cast<std::uint64_t>(StubSize)) {
+        if (!front.program) throw notAnArchive(std::string(kNoProgram) + ", and nothing behind them");
         throw ArchiveError(ArchiveProblem::BareStub, "an Expander with no archive behind it");
+    }
+    if (!front.program && header.fileSize < static_cast<std::uint64_t>(StubSize) + kTotalSizeBytes)
+        throw notAnArchive(std::string(kNoProgram) + ", and too little behind them for an archive");
 
     HeaderBytes bytes(source, StubSize);
     header.totalSize = ReadTotalSize(bytes);
-    const std::string sizes = std::to_string(header.fileSize) + " bytes, the archive says " +
-                              std::to_string(header.totalSize);
-    if (header.fileSize < header.totalSize)
-        throw ArchiveError(ArchiveProblem::Smaller, "the file is cut short: " + sizes);
-    if (header.fileSize > header.totalSize)
+    if (header.fileSize != header.totalSize) {
+        if (!front.program) throw notAnArchive(std::string(kNoProgram) + ", and no archive behind them");
+        if (header.totalSize < kMinimumTotalSize || header.totalSize > kSizeLimit)
+            throw notAnArchive("an Expander, but no archive behind it (its header gives a size of " +
+                               std::to_string(header.totalSize) + " bytes)");
+        const std::string sizes = std::to_string(header.fileSize) + " bytes, the archive says " +
+                                  std::to_string(header.totalSize);
+        if (header.fileSize < header.totalSize)
+            throw ArchiveError(ArchiveProblem::Smaller, "the file is cut short: " + sizes);
         throw ArchiveError(ArchiveProblem::Larger, "the file is longer than its archive: " + sizes);
+    }
     header.commentCut = ReadText(bytes, header.comment);
     header.runCommandCut = ReadText(bytes, header.runCommand);
     const PasswordFields password = ReadPasswordFields(bytes);
@@ -87,6 +110,8 @@ ArchiveHeader ReadArchiveHeader(ByteSource& source) {
     header.payloadOffset = bytes.Offset();
     return header;
 }
+
+ArchiveHeader ReadArchiveHeader(ByteSource& source) { return ReadArchiveHeader(source, ReadArchiveFront(source)); }
 
 bool PasswordMatches(const ArchiveHeader& header, std::string_view password) {
     if (!header.Scrambled()) return true;

@@ -164,20 +164,65 @@ TEST(Reader, DamageIsNamedWithItsBlockAndOffset) {
         }
     }
     EXPECT_GT(named, blocks / 2);
+    // The same archive behind the native Expander: only behind a program is a wrong length
+    // a damaged archive; behind anything else it is no archive at all.
+    const Bytes native = StubBytes(Build::Native);
+    Bytes behindNative = native;
+    behindNative.insert(behindNative.end(), file.begin() + StubSize, file.end());
+    Bytes impossibleSize = behindNative;
+    PatchTotalSize(std::span(impossibleSize).subspan(StubSize), 20486);
     struct Case {
         Bytes file;
         ArchiveProblem problem;
     };
     const Case cases[] = {
         {Bytes(100, 0), ArchiveProblem::NotAnArchive},
-        {Bytes(StubSize, 0), ArchiveProblem::BareStub},
-        {Bytes(file.begin(), file.end() - 1), ArchiveProblem::Smaller},
-        {[&] { Bytes longer = file; longer.push_back(0); return longer; }(), ArchiveProblem::Larger},
+        {Bytes(StubSize, 0), ArchiveProblem::NotAnArchive},
+        {native, ArchiveProblem::BareStub},
+        {Bytes(behindNative.begin(), behindNative.end() - 1), ArchiveProblem::Smaller},
+        {[&] { Bytes longer = behindNative; longer.push_back(0); return longer; }(), ArchiveProblem::Larger},
+        {impossibleSize, ArchiveProblem::NotAnArchive},
+        {Bytes(file.begin(), file.end() - 1), ArchiveProblem::NotAnArchive},
+        {[&] { Bytes longer = file; longer.push_back(0); return longer; }(), ArchiveProblem::NotAnArchive},
+        {WithTotalSize(Bytes(native.begin(), native.begin() + StubSize + 2)), ArchiveProblem::CutShort},
         {WithTotalSize(Bytes(file.begin(), file.begin() + StubSize + 5)), ArchiveProblem::CutShort},
         {WithTotalSize(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(payload + 3 * kBlockSize))),
          ArchiveProblem::CutShort},
     };
     for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.file).problem(), c.problem) << ErrorOf(c.file).what();
+}
+
+// The program in front: the built Expanders are whole programs of their kind; the first
+// 20480 bytes of a larger program, or of anything else, are none.
+TEST(Reader, TellsAWholeProgramInFront) {
+    const auto front = [](const Bytes& bytes) {
+        reader::MemorySource source(bytes);
+        return reader::ReadArchiveFront(source);
+    };
+    Bytes system = ReadBytes("/bin/ls");
+    ASSERT_GT(system.size(), static_cast<std::size_t>(StubSize));
+    const Bytes native = StubBytes(Build::Native);
+    Bytes cutOff = native;  // its section headers moved past the 20480 bytes
+    cutOff[0x29] = 0xFF;
+    const struct {
+        const char* name;
+        Bytes bytes;
+        bool program;
+        StubKind stub;
+    } cases[] = {
+        {"native", native, true, StubKind::NativeX86_64},
+        {"windows", ReadBytes(std::string(QUORVEL_STUB_DIR) + "/expander.exe"), true, StubKind::WindowsI686},
+        {"/bin/ls", system, false, StubKind::Unknown},
+        {"cut off", cutOff, false, StubKind::Unknown},
+        {"zeros", Bytes(StubSize + 10, 0), false, StubKind::Unknown},
+        {"text", WordBytes(StubSize + 10, 1), false, StubKind::Unknown},
+    };
+    for (const auto& c : cases) {
+        const reader::ArchiveFront got = front(c.bytes);
+        EXPECT_EQ(got.program, c.program) << c.name;
+        EXPECT_EQ(got.stub, c.stub) << c.name;
+        EXPECT_EQ(got.fileSize, c.bytes.size()) << c.name;
+    }
 }
 
 // One storage lent to reader after reader, the ring wrapped, a read broken off in a file's

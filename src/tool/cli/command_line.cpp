@@ -49,13 +49,11 @@ void AddReadOptions(CLI::App& command, ReadOptions& options, std::string& codePa
     command.add_option("--password-file", options.passwordFile);
 }
 
-void AddExtractOptions(CLI::App& extract, ExtractOptions& options) {
+// --overwrite is taken as text and read by ParseOverwrite, so that a wrong value gets a
+// plain usage line.
+void AddExtractOptions(CLI::App& extract, ExtractOptions& options, std::optional<std::string>& overwriteText) {
     extract.add_option("-d", options.folder);
-    const std::map<std::string, Overwrite> choices = {
-        {"ask", Overwrite::Ask}, {"always", Overwrite::Always}, {"never", Overwrite::Never}, {"rename", Overwrite::Rename}};
-    CLI::Option* overwrite = extract.add_option("--overwrite", options.overwrite)
-                                 ->transform(CLI::CheckedTransformer(choices))
-                                 ->option_text("ask|always|never|rename");
+    CLI::Option* overwrite = extract.add_option("--overwrite", overwriteText)->option_text("ask|always|never|rename");
     CLI::Option* always = extract.add_flag_callback("-y", [&options] { options.overwrite = Overwrite::Always; });
     CLI::Option* never = extract.add_flag_callback("-n", [&options] { options.overwrite = Overwrite::Never; });
     overwrite->excludes(always)->excludes(never);
@@ -70,6 +68,22 @@ int ParseCodePage(const std::string& command, const std::string& text) {
     if (!IsSupportedCodePage(codePage) || std::to_string(codePage) != text)
         throw CommandLineError(command, "--codepage takes 932, 936, 949, 950 or 1252, not " + text);
     return codePage;
+}
+
+// The words only; a number is no choice.
+Overwrite ParseOverwrite(const std::string& text) {
+    const std::map<std::string, Overwrite> choices = {
+        {"ask", Overwrite::Ask}, {"always", Overwrite::Always}, {"never", Overwrite::Never}, {"rename", Overwrite::Rename}};
+    const auto choice = choices.find(text);
+    if (choice == choices.end())
+        throw CommandLineError("extract", "--overwrite takes ask, always, never or rename, not \"" + text + "\"");
+    return choice->second;
+}
+
+// For list, test and extract: none when not given, the code page is then guessed.
+std::optional<int> ParseReadCodePage(const std::string& command, const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    return ParseCodePage(command, text);
 }
 
 // Arguments after the first "--" are taken as they are, even when they begin with a dash.
@@ -143,6 +157,7 @@ Command ParseCommandLine(const std::vector<std::string>& given) {
     ExtractOptions extract;
     CommandArguments packArguments, listArguments, testArguments, extractArguments;
     std::string packCodePage, listCodePage, testCodePage, extractCodePage;
+    std::optional<std::string> overwriteText;
     CLI::App* packCommand = AddCommand(app, "pack", packArguments);
     AddPackOptions(*packCommand, pack, packCodePage);
     CLI::App* listCommand = AddCommand(app, "list", listArguments);
@@ -153,7 +168,7 @@ Command ParseCommandLine(const std::vector<std::string>& given) {
     testCommand->add_flag("-q", test.quiet);
     CLI::App* extractCommand = AddCommand(app, "extract", extractArguments);
     AddReadOptions(*extractCommand, extract.read, extractCodePage);
-    AddExtractOptions(*extractCommand, extract);
+    AddExtractOptions(*extractCommand, extract, overwriteText);
 
     std::reverse(arguments.begin(), arguments.end());
     try {
@@ -183,14 +198,15 @@ Command ParseCommandLine(const std::vector<std::string>& given) {
         ExpectOneArchive(commandName, positionals, 1);
         ReadOptions& read = commandName == "list" ? list.read : test.read;
         read.archive = positionals[0];
-        read.codePage = ParseCodePage(commandName, commandName == "list" ? listCodePage : testCodePage);
+        read.codePage = ParseReadCodePage(commandName, commandName == "list" ? listCodePage : testCodePage);
         if (commandName == "list") return list;
         return test;
     }
+    if (overwriteText) extract.overwrite = ParseOverwrite(*overwriteText);  // it may have taken the ARCHIVE
     ExpectOneArchive("extract", positionals, positionals.size());
     extract.read.archive = positionals[0];
     extract.patterns.assign(positionals.begin() + 1, positionals.end());
-    extract.read.codePage = ParseCodePage("extract", extractCodePage);
+    extract.read.codePage = ParseReadCodePage("extract", extractCodePage);
     return extract;
 }
 

@@ -33,7 +33,7 @@ struct PackOptions {
 // What list, test and extract share: the archive, its code page and its password.
 struct ReadOptions {
     std::string archive;
-    int codePage = kDefaultCodePage;
+    std::optional<int> codePage;  // none given: guessed from the names
     std::optional<std::string> passwordFile;
 };
 

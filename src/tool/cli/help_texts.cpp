@@ -73,7 +73,8 @@ const char kPackHelp[] =
 // The options list, test and extract share.
 const char kReadOptions[] =
     "  --codepage N           the code page the archive's names are stored in: 932, 936,\n"
-    "                         949, 950 or 1252 (default), as given to quorvel pack\n"
+    "                         949, 950 or 1252, as given to quorvel pack; without it, it\n"
+    "                         is guessed from the names and a note says which\n"
     "  --password-file FILE   the password of a scrambled archive, the first line of FILE;\n"
     "                         else QUORVEL_PASSWORD, else asked on the terminal\n";
 
@@ -84,9 +85,12 @@ const char kListHelp[] =
     "whether it is scrambled, then each entry: kind, size, stored bytes, ratio, the earlier\n"
     "file it starts from (back N, shared prefix P), last-write time (UTC) and name (UTF-8,\n"
     "'/' between parts), then totals. The data is decoded to find what each entry takes.\n"
+    "A file without an Expander and an archive behind its first 20480 bytes is \"not a\n"
+    "self-extracting file\" (exit code 1).\n"
     "\n"
     "options:\n"
-    "  --json                 one JSON document instead (its schema is in the README)\n";
+    "  --json                 one JSON document instead, on every path; its schema is\n"
+    "                         doc/list.schema.json, described in the README\n";
 
 const char kTestHelp[] =
     "usage: quorvel test [options] ARCHIVE\n"
@@ -94,10 +98,12 @@ const char kTestHelp[] =
     "Reads and decodes everything in ARCHIVE and writes nothing. Exit code 0 when it is\n"
     "intact; 1 when it is damaged, cut short or the password is wrong (the first problem\n"
     "is named with its entry, block and offset) or a name could reach outside the folder\n"
-    "extracted into; 2 for a wrong command line or an unreadable file. For the Windows\n"
-    "Expander, names that Windows cannot create are warned about.\n"
+    "extracted into, or it is not a self-extracting file; 2 for a wrong command line or an\n"
+    "unreadable file. For the Windows Expander, names that Windows cannot create are warned\n"
+    "about.\n"
     "\n"
-    "options:\n";
+    "options:\n"
+    "  -q                     no progress line, nothing on standard output when intact\n";
 
 const char kExtractHelp[] =
     "usage: quorvel extract [options] ARCHIVE [PATTERN...]\n"
@@ -108,14 +114,18 @@ const char kExtractHelp[] =
     "('/' between parts); a folder's name matches everything inside it. Nothing is written\n"
     "outside DIR: names that could reach outside are refused, and links already in DIR are\n"
     "never followed. A file appears under its name only when it is complete, with its\n"
-    "times set.\n"
+    "times set. A failure that concerns one entry is told and the next entry goes on; one\n"
+    "that would repeat for every entry (no space, quota, a read-only file system, a file\n"
+    "size limit, DIR not writable) stops the extraction at once, with nothing of the\n"
+    "failed file left.\n"
     "\n"
     "options:\n"
     "  -d DIR                 the folder to write into (default: the current folder)\n"
     "  --overwrite=ask|always|never|rename\n"
     "                         what to do with a file that exists: ask (the default on a\n"
-    "                         terminal), replace it, keep it (the default otherwise), or\n"
-    "                         write under a free name like \"name (1).ext\"\n"
+    "                         terminal; answers y, n, a, o, r or the words, in any case),\n"
+    "                         replace it, keep it (the default otherwise), or write under\n"
+    "                         a free name like \"name (1).ext\"\n"
     "  -y                     --overwrite=always\n"
     "  -n                     --overwrite=never\n"
     "  -q                     no progress bar and no summary\n";

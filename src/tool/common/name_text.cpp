@@ -6,14 +6,20 @@
 
 namespace quorvel::tool {
 
-NameText::NameText(int codePage) : codePage_(codePage), converter_(codePage) {}
+NameText::NameText(int codePage) : codePage_(codePage), converter_(std::make_unique<Utf8Converter>(codePage)) {}
+
+void NameText::UseCodePage(int codePage) {
+    if (codePage == codePage_) return;
+    converter_ = std::make_unique<Utf8Converter>(codePage);
+    codePage_ = codePage;
+}
 
 std::string NameText::Shown(std::string_view storedName) {
     const std::vector<std::string_view> parts = reader::NameParts(storedName, static_cast<unsigned>(codePage_));
     std::string shown;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) shown += '/';
-        shown += converter_.Shown(parts[i]);
+        shown += converter_->Shown(parts[i]);
     }
     return shown;
 }
@@ -22,12 +28,12 @@ std::string NameText::Shown(const reader::Entry& entry) {
     return Shown(entry.name) + (entry.kind == reader::EntryKind::Folder ? "/" : "");
 }
 
-std::string NameText::ShownText(std::string_view text) { return converter_.Shown(text); }
+std::string NameText::ShownText(std::string_view text) { return converter_->Shown(text); }
 
 std::optional<std::vector<std::string>> NameText::SystemParts(std::string_view storedName) {
     std::vector<std::string> parts;
     for (const std::string_view part : reader::NameParts(storedName, static_cast<unsigned>(codePage_))) {
-        std::optional<std::string> converted = converter_.Exact(part);
+        std::optional<std::string> converted = converter_->Exact(part);
         if (!converted) return std::nullopt;
         parts.push_back(std::move(*converted));
     }

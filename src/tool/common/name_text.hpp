@@ -2,6 +2,7 @@
 // archive's code page to UTF-8, with '/' between the parts of a name.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ public:
     explicit NameText(int codePage);
 
     int CodePage() const { return codePage_; }
+    // From now on the names are read in this code page. Throws ToolError, as the constructor.
+    void UseCodePage(int codePage);
     // A stored name shown: UTF-8, '/' between parts, U+FFFD for bytes that mean nothing in
     // the code page.
     std::string Shown(std::string_view storedName);
@@ -31,7 +34,7 @@ public:
 
 private:
     int codePage_;
-    Utf8Converter converter_;
+    std::unique_ptr<Utf8Converter> converter_;
 };
 
 // Text for a terminal: control characters (C0 and C1) and bytes that are no valid UTF-8

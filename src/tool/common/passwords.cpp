@@ -56,13 +56,29 @@ std::string PasswordForPacking(const PackOptions& options, Reporter& reporter) {
     return InCodePage(password, options.codePage);
 }
 
-std::string PasswordForReading(const ReadOptions& options, const reader::ArchiveHeader& header) {
-    if (!header.Scrambled()) return "";
+std::vector<PasswordMatch> PasswordForReading(const ReadOptions& options, const reader::ArchiveHeader& header,
+                                              std::span<const int> codePages) {
+    if (!header.Scrambled()) return {};
+    // The conversions that pass; a password one code page cannot represent is not the
+    // archive's in that code page.
+    const auto matches = [&](const std::string& utf8) {
+        std::vector<PasswordMatch> found;
+        for (const int codePage : codePages) {
+            std::string password;
+            try {
+                password = InCodePage(utf8, codePage);
+            } catch (const ToolError&) {
+                if (codePages.size() == 1) throw;
+                continue;
+            }
+            if (reader::PasswordMatches(header, password)) found.push_back({codePage, std::move(password)});
+        }
+        return found;
+    };
     const auto checked = [&](const std::string& utf8, const std::string& source) {
-        std::string password = InCodePage(utf8, options.codePage);
-        if (!reader::PasswordMatches(header, password))
-            throw ToolError("the password " + source + " is wrong");
-        return password;
+        std::vector<PasswordMatch> found = matches(utf8);
+        if (found.empty()) throw ToolError("the password " + source + " is wrong");
+        return found;
     };
     if (options.passwordFile) return checked(ReadPasswordFile(*options.passwordFile), "in " + *options.passwordFile);
     if (const char* given = std::getenv(kEnvironmentVariable); given != nullptr && *given != 0)
@@ -71,8 +87,8 @@ std::string PasswordForReading(const ReadOptions& options, const reader::Archive
         throw ToolError(std::string("the archive is scrambled: give its password with --password-file FILE or ") +
                         kEnvironmentVariable + ", or run on a terminal to be asked");
     for (int attempt = 1; attempt <= kTries; ++attempt) {
-        const std::string password = InCodePage(AskPassword(), options.codePage);
-        if (reader::PasswordMatches(header, password)) return password;
+        std::vector<PasswordMatch> found = matches(AskPassword());
+        if (!found.empty()) return found;
         Reporter().Error(std::string("wrong password") + (attempt < kTries ? ", try again" : ""));
     }
     throw ToolError("the password is wrong (" + std::to_string(kTries) + " tries)");

@@ -3,7 +3,9 @@
 // and checked against the archive before anything is read.
 #pragma once
 
+#include <span>
 #include <string>
+#include <vector>
 
 #include "reader/archive_header.hpp"
 #include "tool/cli/command_options.hpp"
@@ -16,8 +18,17 @@ namespace quorvel::tool {
 // the terminal when --password was given. Throws ToolError.
 std::string PasswordForPacking(const PackOptions& options, Reporter& reporter);
 
-// The archive's password in its code page, "" when it is not scrambled. Throws ToolError
-// when none is given and there is no terminal to ask on, or when the one given is wrong.
-std::string PasswordForReading(const ReadOptions& options, const reader::ArchiveHeader& header);
+// A password as a scrambled archive checks it: converted to one code page.
+struct PasswordMatch {
+    int codePage;
+    std::string password;
+};
+
+// The archive's password in each of `codePages` whose conversion of it passes the archive's
+// check (every one, for a password in ASCII); none when the archive is not scrambled.
+// Throws ToolError when none is given and there is no terminal to ask on, or when the one
+// given passes in none.
+std::vector<PasswordMatch> PasswordForReading(const ReadOptions& options, const reader::ArchiveHeader& header,
+                                              std::span<const int> codePages);
 
 }  // namespace quorvel::tool

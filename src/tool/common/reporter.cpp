@@ -40,6 +40,12 @@ std::size_t TerminalColumns() {
     return Columns;
 }
 
+// One column short of the width, so that the cursor never wraps to a line of its own.
+std::size_t LineColumns() {
+    const std::size_t columns = TerminalColumns();
+    return columns > 1 ? columns - 1 : 1;
+}
+
 void Write(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
@@ -72,7 +78,8 @@ std::string Count(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-Reporter::Reporter(bool progress) : progress_(progress) {
+Reporter::Reporter(bool progress, std::chrono::milliseconds firstDrawAfter)
+    : progress_(progress), firstDrawAt_(std::chrono::steady_clock::now() + firstDrawAfter) {
     if (progress_) WatchResizes();
 }
 
@@ -115,13 +122,17 @@ void Reporter::Summarize() {
 }
 
 void Reporter::Progress(const std::function<std::string()>& text) {
+    ProgressToFit([&text](std::size_t) { return text(); });
+}
+
+void Reporter::ProgressToFit(const std::function<std::string(std::size_t columns)>& text) {
     if (!progress_) return;
     const std::unique_lock lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return;
     const auto now = std::chrono::steady_clock::now();
-    if (drawn_ && now - drawnAt_ < kRedrawInterval) return;
+    if (now < firstDrawAt_ || (drawn_ && now - drawnAt_ < kRedrawInterval)) return;
     drawnAt_ = now;
-    DrawLine(text());
+    DrawLine(text(LineColumns()));
 }
 
 void Reporter::FinishProgress(const std::string& text) {
@@ -148,11 +159,9 @@ void Reporter::ClearLine() {
     drawn_ = false;
 }
 
-// One column short of the width, so that the cursor never wraps to a line of its own.
 void Reporter::DrawLine(const std::string& text) {
-    const std::size_t columns = TerminalColumns();
     std::string line = "\r";
-    line += FitToColumns(text, columns > 1 ? columns - 1 : 1);
+    line += FitToColumns(text, LineColumns());
     line += "\033[0m\033[K";
     Write(line);
     drawn_ = true;

@@ -17,8 +17,9 @@ namespace quorvel::tool {
 
 class Reporter {
 public:
-    // The progress line is drawn only when `progress` is true; see ProgressWanted.
-    explicit Reporter(bool progress = false);
+    // The progress line is drawn only when `progress` is true (see ProgressWanted), and not
+    // before the command has run for `firstDrawAfter`, so that one that ends sooner draws none.
+    explicit Reporter(bool progress = false, std::chrono::milliseconds firstDrawAfter = {});
     // Clears a progress line still standing, as when a command ends by an exception.
     ~Reporter();
     Reporter(const Reporter&) = delete;
@@ -46,6 +47,8 @@ public:
     // Draws the progress line made by `text`, unless it was drawn less than a tenth of a
     // second ago or another thread is drawing it; the text is made only when drawn.
     void Progress(const std::function<std::string()>& text);
+    // The same, the text made for the columns it may take.
+    void ProgressToFit(const std::function<std::string(std::size_t columns)>& text);
     // The last state of the progress line, which stays, ended by a line end; an empty text
     // clears the line instead.
     void FinishProgress(const std::string& text);
@@ -56,6 +59,7 @@ private:
     void DrawLine(const std::string& text);
 
     const bool progress_;
+    const std::chrono::steady_clock::time_point firstDrawAt_;
     std::mutex mutex_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point drawnAt_{};

@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 
 #include "tool/common/tool_error.hpp"
+#include "tool/extract/extract_failure.hpp"
 
 namespace quorvel::tool {
 namespace {
@@ -21,6 +23,22 @@ bool Exists(int folder, const std::string& name) {
     struct stat info;
     return fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
+
+// Hands an entry's bytes to the writer, and moves the progress line on while a large file
+// is decoded from few bytes of the archive.
+class WriterSink final : public reader::DataSink {
+public:
+    WriterSink(FileWriter& writer, ProgressBar& progress) : writer_(writer), progress_(progress) {}
+    void Write(std::span<const std::uint8_t> bytes) override {
+        if (writer_.HasStopped()) throw FileWriter::Stopped{};
+        writer_.Write(bytes);
+        progress_.Refresh();
+    }
+
+private:
+    FileWriter& writer_;
+    ProgressBar& progress_;
+};
 
 // A path inside the target folder, for comparing names.
 std::string JoinedPath(std::span<const std::string> parts) {
@@ -58,9 +76,11 @@ void Extractor::Collect(bool all) {
         switch (outcome->result) {
             case FileWriter::Result::Written:
                 ++counts_.files;
-                progress_.FileDone();
                 break;
-            case FileWriter::Result::Failed: Report(outcome->message); break;
+            case FileWriter::Result::Failed:
+                if (outcome->repeats) throw ExtractionStopped(outcome->message);
+                Report(outcome->message);
+                break;
             case FileWriter::Result::Dropped: break;
         }
     }
@@ -93,7 +113,13 @@ std::optional<std::vector<std::string>> Extractor::PartsOf(const reader::Entry& 
     return parts;
 }
 
+void Extractor::StopAtWriterFailure() {
+    Collect(true);
+    throw std::logic_error("the writer stopped without a failure");  // Collect threw at it
+}
+
 void Extractor::Take(const reader::Entry& entry, reader::ArchiveReader& archive) {
+    if (writer_.HasStopped()) StopAtWriterFailure();
     const std::string shown = names_.Shown(entry.name);
     std::optional<std::vector<std::string>> parts;
     if (patterns_.Matches(shown)) parts = PartsOf(entry, shown);
@@ -101,10 +127,20 @@ void Extractor::Take(const reader::Entry& entry, reader::ArchiveReader& archive)
     try {
         if (entry.kind == reader::EntryKind::Folder) return TakeFolder(*parts);
         TakeFile(entry, archive, std::move(*parts));
+    } catch (const FileWriter::Stopped&) {
+        StopAtWriterFailure();
     } catch (const ToolError& error) {
+        StopIfItRepeats(error);
         archive.ReadData(nullptr);  // nothing, once the data has been read
         Fail(error.what());
     }
+}
+
+void Extractor::StopIfItRepeats(const ToolError& error) {
+    const auto* failure = dynamic_cast<const EntryFailure*>(&error);
+    if (failure == nullptr || !failure->repeats) return;
+    Collect(true);  // the files before it are told of first
+    throw ExtractionStopped(failure->what());
 }
 
 void Extractor::TakeFolder(const std::vector<std::string>& parts) {
@@ -144,9 +180,9 @@ void Extractor::Write(const reader::Entry& entry, reader::ArchiveReader& archive
     // The writer keeps the folder open after this thread has moved on to others.
     UniqueFd own(fcntl(folder, F_DUPFD_CLOEXEC, 0));
     if (!own.valid()) throw ToolError(shown + ": cannot be written (" + std::strerror(errno) + ")");
-    writer_.Begin({std::move(own), shown, parts.back(), replace, entry.times, umask_});
+    writer_.Begin({std::move(own), shown, parts.back(), parts.size() == 1, replace, entry.times, umask_});
     writing_.push_back(JoinedPath(parts));
-    WriterSink sink(writer_);
+    WriterSink sink(writer_, progress_);
     try {
         archive.ReadData(&sink);
     } catch (...) {
@@ -154,6 +190,7 @@ void Extractor::Write(const reader::Entry& entry, reader::ArchiveReader& archive
         throw;
     }
     writer_.End();
+    progress_.FileRead();
     Collect(false);
 }
 

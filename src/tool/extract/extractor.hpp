@@ -1,7 +1,9 @@
 // Writes an archive's entries under the target folder as the reader hands them over: the
 // entries asked for are made, every other file is decoded and dropped (a later file may
 // start from it). A name that could reach outside the folder, or one that cannot be made,
-// is refused with a message and counted; the entries after it go on.
+// is refused with a message and counted; the entries after it go on. A failure that would
+// repeat for every later entry (see extract_failure.hpp) ends the extraction instead:
+// ExtractionStopped, with nothing of the failed file or of those after it left.
 //
 // Files are written by a FileWriter while the next entries are decoded. Everything that
 // decides or reports stays on this thread, in entry order: an entry waits for the files
@@ -19,6 +21,7 @@
 #include "tool/cli/command_options.hpp"
 #include "tool/common/name_text.hpp"
 #include "tool/common/reporter.hpp"
+#include "tool/common/tool_error.hpp"
 #include "tool/extract/file_writer.hpp"
 #include "tool/extract/name_patterns.hpp"
 #include "tool/extract/overwrite_choice.hpp"
@@ -39,9 +42,10 @@ class Extractor {
 public:
     Extractor(const ExtractOptions& options, NameText& names, Reporter& reporter, ProgressBar& progress);
 
-    // Reads the entry's data, if any, writing it or dropping it.
+    // Reads the entry's data, if any, writing it or dropping it. Throws ExtractionStopped.
     void Take(const reader::Entry& entry, reader::ArchiveReader& archive);
-    // Waits for the files still being written and counts or reports each.
+    // Waits for the files still being written and counts or reports each. Throws
+    // ExtractionStopped.
     void Finish();
 
     const ExtractCounts& Counts() const { return counts_; }
@@ -57,8 +61,12 @@ private:
     void Write(const reader::Entry& entry, reader::ArchiveReader& archive, int folder, std::vector<std::string> parts,
                bool replace);
     // Counts or reports the files the writer has finished, in order; waits for all of them
-    // when `all`.
+    // when `all`. Throws ExtractionStopped at a failure that would repeat.
     void Collect(bool all);
+    // Tells the failures of the files before the one that stopped the writer, then stops.
+    [[noreturn]] void StopAtWriterFailure();
+    // Stops, after the files before are told of, when the failure would repeat.
+    void StopIfItRepeats(const ToolError& error);
     // Waits for the files being written when one takes the name `path` (parts joined by
     // '/') or that of a folder on its way.
     void SettleIfWriting(const std::string& path);

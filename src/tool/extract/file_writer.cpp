@@ -129,30 +129,45 @@ void FileWriter::Run() {
     }
 }
 
+FileWriter::Outcome FileWriter::Failed(const std::string& message, bool repeats) {
+    if (repeats) stopped_.store(true, std::memory_order_release);
+    return Outcome{Result::Failed, message, repeats};
+}
+
 // Makes the file, writes its pieces as they come and names it once they all came; a file
-// dropped, or left when the writer stops, is closed unnamed, which leaves nothing behind.
+// dropped, failed, or left when the writer stops, is closed unnamed, which leaves nothing
+// behind. Once the writer has stopped, a file is not begun.
 void FileWriter::WriteFile(File& file) {
-    Outcome outcome{Result::Dropped, {}};
+    std::optional<Outcome> failed;
     std::optional<PendingFile> pending;
-    try {
-        pending.emplace(file.order.folder.get(), file.order.shownPath);
-    } catch (const std::exception& error) {
-        outcome = Outcome{Result::Failed, error.what()};
+    if (!HasStopped()) {
+        try {
+            pending.emplace(file.order.folder.get(), file.order.shownPath, file.order.inTarget);
+        } catch (const EntryFailure& failure) {
+            failed = Failed(failure.what(), failure.repeats);
+        } catch (const std::exception& error) {
+            failed = Failed(error.what(), false);
+        }
     }
     bool complete = false;
     while (std::optional<std::vector<std::uint8_t>> piece = NextPiece(file, complete)) {
-        if (pending) pending->Write(*piece);
+        if (pending && !failed) {
+            pending->Write(*piece);
+            if (const std::optional<EntryFailure> failure = pending->WriteFailure())
+                failed = Failed(failure->what(), failure->repeats);
+        }
         Recycle(std::move(*piece));
     }
-    if (complete && pending) {
+    Outcome outcome = failed ? std::move(*failed) : Outcome{Result::Dropped, {}};
+    if (!failed && complete && pending) {
         try {
             pending->Commit(file.order.times, file.order.umask, file.order.name, file.order.replace);
             outcome = Outcome{Result::Written, {}};
+        } catch (const EntryFailure& failure) {
+            outcome = Failed(failure.what(), failure.repeats);
         } catch (const std::exception& error) {
-            outcome = Outcome{Result::Failed, error.what()};
+            outcome = Failed(error.what(), false);
         }
-    } else if (!complete) {
-        outcome = Outcome{Result::Dropped, {}};
     }
     pending.reset();
     file.order.folder.Reset();

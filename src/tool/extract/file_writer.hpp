@@ -3,6 +3,10 @@
 // are done one after another in the order they were begun, each as a PendingFile; their
 // outcomes are taken in that order too.
 //
+// A failure that would repeat for every later file stops the writer at once: the file's
+// bytes are taken no more (the reading side throws Stopped once HasStopped), and the files
+// after it are not begun, so nothing of theirs is left.
+//
 // While the thread runs, it alone takes SIGINT, SIGTERM and SIGHUP: the thread that starts
 // it holds them back. Every temporary name is made, registered and removed on the writing
 // thread, under its own InterruptHold, so an interrupt never falls between making a name and
@@ -11,6 +15,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -36,6 +41,7 @@ public:
         UniqueFd folder;        // the folder it goes into, a descriptor of the file's own
         std::string shownPath;  // names it in messages
         std::string name;       // its name in the folder
+        bool inTarget = false;  // the folder is the target folder itself
         bool replace = false;   // whether it replaces what stands under the name
         EntryTimes times;
         mode_t umask = 0;
@@ -44,7 +50,10 @@ public:
     struct Outcome {
         Result result;
         std::string message;  // why it failed
+        bool repeats = false;  // the failure would repeat for every later file
     };
+    // Thrown into the reading of a file's data once the writer has stopped.
+    struct Stopped {};
 
     FileWriter();
     // Drops the files not finished, leaving nothing under their names, and waits for the thread.
@@ -63,6 +72,8 @@ public:
     // The outcome of the oldest file whose outcome was not taken yet: once it is finished, or
     // at once when `wait`. Nothing when no file is left, or it is not finished and not waited for.
     std::optional<Outcome> TakeOutcome(bool wait);
+    // A file failed in a way that would repeat: its outcome, when taken, says how.
+    bool HasStopped() const { return stopped_.load(std::memory_order_acquire); }
 
 private:
     struct File;
@@ -76,6 +87,8 @@ private:
     void Recycle(std::vector<std::uint8_t> piece);
     void Run();
     void WriteFile(File& file);
+    // The outcome of a failed file; a failure that repeats stops the writer.
+    Outcome Failed(const std::string& message, bool repeats);
     std::optional<std::vector<std::uint8_t>> NextPiece(File& file, bool& complete);
 
     std::mutex mutex_;
@@ -85,20 +98,11 @@ private:
     std::size_t unfinished_ = 0;               // files_ the thread has not finished
     std::uint64_t bytesQueued_ = 0;            // handed over and not yet written
     bool stopping_ = false;
+    std::atomic<bool> stopped_{false};
     std::vector<std::vector<std::uint8_t>> written_;  // buffers of written pieces, for new ones
     std::vector<std::uint8_t> filling_;  // bytes of the newest file not yet handed over
     std::thread thread_;
     std::optional<InterruptHold> interruptsLeftToWriter_;
-};
-
-// A sink that hands an entry's bytes to the writer.
-class WriterSink final : public reader::DataSink {
-public:
-    explicit WriterSink(FileWriter& writer) : writer_(writer) {}
-    void Write(std::span<const std::uint8_t> bytes) override { writer_.Write(bytes); }
-
-private:
-    FileWriter& writer_;
 };
 
 }  // namespace quorvel::tool

@@ -4,13 +4,26 @@
 
 namespace quorvel::tool {
 
+namespace {
+
+// A folder's name as tab completion writes it, "include/linux/", names the folder: names are
+// matched without a final '/'.
+std::string WithoutFinalSlashes(std::string pattern) {
+    while (pattern.size() > 1 && pattern.ends_with('/')) pattern.pop_back();
+    return pattern;
+}
+
+}  // namespace
+
 NamePatterns::NamePatterns(std::vector<std::string> patterns)
-    : patterns_(std::move(patterns)), used_(patterns_.size(), false) {}
+    : patterns_(std::move(patterns)), used_(patterns_.size(), false) {
+    for (const std::string& pattern : patterns_) matched_.push_back(WithoutFinalSlashes(pattern));
+}
 
 bool NamePatterns::MatchesWhole(const std::string& name) {
     bool matched = false;
-    for (std::size_t i = 0; i < patterns_.size(); ++i) {
-        if (fnmatch(patterns_[i].c_str(), name.c_str(), 0) == 0) {
+    for (std::size_t i = 0; i < matched_.size(); ++i) {
+        if (fnmatch(matched_[i].c_str(), name.c_str(), 0) == 0) {
             used_[i] = true;
             matched = true;
         }

@@ -1,6 +1,6 @@
 // The entries extract is asked for: shell wildcards (* ? [...]) matched against whole names
 // as list shows them ('/' between parts, '*' crossing them); a folder that matches takes
-// everything inside it along.
+// everything inside it along, whether or not the pattern ends in '/'.
 #pragma once
 
 #include <string>
@@ -20,7 +20,8 @@ public:
 private:
     bool MatchesWhole(const std::string& name);
 
-    std::vector<std::string> patterns_;
+    std::vector<std::string> patterns_;  // as given, for messages
+    std::vector<std::string> matched_;   // as matched
     std::vector<bool> used_;
 };
 

@@ -2,12 +2,25 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <iostream>
 
 #include "tool/common/name_text.hpp"
 #include "tool/common/tool_error.hpp"
 
 namespace quorvel::tool {
+namespace {
+
+// An answer as typed, without the blanks around it and in lower case: Y and YES count.
+std::string Normalized(const std::string& answer) {
+    const std::size_t first = answer.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    std::string normalized = answer.substr(first, answer.find_last_not_of(" \t\r") + 1 - first);
+    for (char& c : normalized) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return normalized;
+}
+
+}  // namespace
 
 OverwriteChoice::OverwriteChoice(std::optional<Overwrite> given, Reporter& reporter,
                                  std::function<void()> beforeQuestion)
@@ -30,12 +43,13 @@ ExistingFile OverwriteChoice::Ask(const std::string& shownPath) {
     if (beforeQuestion_) beforeQuestion_();
     for (;;) {
         reporter_.Ask(Printable(shownPath) + " exists. Replace it? [y]es, [n]o, [a]ll, n[o]ne, [r]ename: ");
-        std::string answer;
-        if (!std::getline(std::cin, answer)) {
+        std::string typed;
+        if (!std::getline(std::cin, typed)) {
             reporter_.Ask("\n");
             mode_ = Overwrite::Never;
             return ExistingFile::Keep;
         }
+        const std::string answer = Normalized(typed);
         if (answer == "y" || answer == "yes") return ExistingFile::Replace;
         if (answer == "n" || answer == "no") return ExistingFile::Keep;
         if (answer == "r" || answer == "rename") return ExistingFile::Rename;

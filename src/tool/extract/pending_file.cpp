@@ -11,7 +11,6 @@
 
 #include "format/file_time.hpp"
 #include "tool/common/interrupt_cleanup.hpp"
-#include "tool/common/tool_error.hpp"
 #include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
@@ -34,7 +33,8 @@ timespec ToTimespec(std::uint64_t fileTime) {
 
 }  // namespace
 
-PendingFile::PendingFile(int folder, std::string shownPath) : folder_(folder), shownPath_(std::move(shownPath)) {
+PendingFile::PendingFile(int folder, std::string shownPath, bool inTarget)
+    : folder_(folder), shownPath_(std::move(shownPath)), inTarget_(inTarget) {
     fd_ = UniqueFd(openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (fd_.valid()) return;
     // Not every file system has unnamed files.
@@ -52,8 +52,15 @@ PendingFile::~PendingFile() {
     ForgetTemporary();
 }
 
-void PendingFile::Fail(const std::string& what, int error) const {
-    throw ToolError(shownPath_ + ": " + what + " (" + std::strerror(error) + ")");
+EntryFailure PendingFile::Failure(const std::string& what, int error) const {
+    return EntryFailure(shownPath_ + ": " + what + " (" + std::strerror(error) + ")", FailureRepeats(error, inTarget_));
+}
+
+void PendingFile::Fail(const std::string& what, int error) const { throw Failure(what, error); }
+
+std::optional<EntryFailure> PendingFile::WriteFailure() const {
+    if (!writeError_) return std::nullopt;
+    return Failure("cannot be written", *writeError_);
 }
 
 // A free temporary name in the folder for which `make` succeeds, registered for removal on

@@ -1,17 +1,26 @@
 #include "tool/extract/progress_bar.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace quorvel::tool {
 namespace {
 
-constexpr int kBarWidth = 24;
+constexpr std::size_t kBarWidth = 24;
+constexpr std::size_t kNarrowestBar = 10;
+constexpr char kSeparator[] = "  ";
 
 std::string Duration(double seconds) {
     const auto total = static_cast<long long>(seconds + 0.5);
     char text[32];
     std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
+    return text;
+}
+
+std::string Megabytes(double bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", bytes / 1e6);
     return text;
 }
 
@@ -25,27 +34,44 @@ ProgressBar::ProgressBar(Reporter& reporter, std::uint64_t totalBytes)
 
 void ProgressBar::BytesRead(std::uint64_t bytes) {
     read_ = bytes;
-    reporter_.Progress([this] { return Text(); });
+    Refresh();
 }
 
-void ProgressBar::FileDone() {
-    ++files_;
-    reporter_.Progress([this] { return Text(); });
+void ProgressBar::Refresh() {
+    reporter_.ProgressToFit([this](std::size_t columns) { return Text(columns); });
 }
 
-std::string ProgressBar::Text() const {
-    const double fraction = static_cast<double>(std::min(read_, total_)) / static_cast<double>(total_);
-    const int filled = static_cast<int>(fraction * kBarWidth);
+void ProgressBar::FileRead() { ++files_; }
+
+std::vector<std::string> ProgressBar::Figures() const {
+    const std::uint64_t read = std::min(read_, total_);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double rate = seconds > 0 ? static_cast<double>(read_) / seconds : 0;
-    const std::string left = rate > 0 ? Duration(static_cast<double>(total_ - std::min(read_, total_)) / rate) : "-";
-    char text[256];
-    std::snprintf(text, sizeof text, "%s%s%s%s %3d%%  %.1f/%.1f MB  %llu files  %.1f MB/s  %s left",
-                  colour_ ? "\033[32m" : "", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                  colour_ ? "\033[0m" : "", std::string(static_cast<std::size_t>(kBarWidth - filled), '-').c_str(),
-                  static_cast<int>(fraction * 100), static_cast<double>(read_) / 1e6, static_cast<double>(total_) / 1e6,
-                  static_cast<unsigned long long>(files_), rate / 1e6, left.c_str());
-    return text;
+    char percent[8];
+    std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(read * 100 / total_));
+    return {percent,
+            Megabytes(static_cast<double>(read)) + "/" + Megabytes(static_cast<double>(total_)) + " MB",
+            Count(files_, "file", "files"),
+            Megabytes(rate) + " MB/s",
+            (rate > 0 ? Duration(static_cast<double>(total_ - read) / rate) : "-") + " left"};
+}
+
+// The bar and as many figures as fit beside it, dropped from the last; at the narrowest,
+// the percentage alone.
+std::string ProgressBar::Text(std::size_t columns) const {
+    const std::vector<std::string> figures = Figures();
+    std::string shown;
+    for (std::size_t count = figures.size(); count > 0; --count) {
+        shown.clear();
+        for (std::size_t i = 0; i < count; ++i) shown += (i == 0 ? "" : kSeparator) + figures[i];
+        if (shown.size() + 1 + kNarrowestBar > columns) continue;
+        const std::size_t width = std::min(kBarWidth, columns - shown.size() - 1);
+        const auto filled = static_cast<std::size_t>(static_cast<double>(std::min(read_, total_)) /
+                                                     static_cast<double>(total_) * static_cast<double>(width));
+        return (colour_ ? "\033[32m" : "") + std::string(filled, '#') + (colour_ ? "\033[0m" : "") +
+               std::string(width - filled, '-') + " " + shown;
+    }
+    return shown;
 }
 
 }  // namespace quorvel::tool

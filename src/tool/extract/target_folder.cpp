@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "tool/common/tool_error.hpp"
+#include "tool/extract/extract_failure.hpp"
 
 namespace quorvel::tool {
 namespace {
@@ -35,8 +36,10 @@ UniqueFd TargetFolder::OpenPart(int parent, std::span<const std::string> parts) 
     const char* name = parts.back().c_str();
     if (parts.back().empty() || parts.back() == "." || parts.back() == "..")
         throw ToolError(PathOf(parts) + ": not a folder name");
+    const bool inTarget = parts.size() == 1;
     if (mkdirat(parent, name, 0777) != 0 && errno != EEXIST)
-        throw ToolError(PathOf(parts) + ": cannot make folder (" + std::strerror(errno) + ")");
+        throw EntryFailure(PathOf(parts) + ": cannot make folder (" + std::strerror(errno) + ")",
+                           FailureRepeats(errno, inTarget));
     UniqueFd folder(openat(parent, name, kFolderFlags));
     if (folder.valid()) return folder;
     const int error = errno;
@@ -44,7 +47,8 @@ UniqueFd TargetFolder::OpenPart(int parent, std::span<const std::string> parts) 
     if (fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(info.st_mode))
         throw ToolError(PathOf(parts) + ": cannot make folder: " +
                         (S_ISLNK(info.st_mode) ? "a link stands there, and links are not followed" : "a file stands there"));
-    throw ToolError(PathOf(parts) + ": cannot open folder (" + std::strerror(error) + ")");
+    throw EntryFailure(PathOf(parts) + ": cannot open folder (" + std::strerror(error) + ")",
+                       FailureRepeats(error, inTarget));
 }
 
 int TargetFolder::Folder(std::span<const std::string> parts) {

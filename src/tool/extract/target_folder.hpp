@@ -17,8 +17,8 @@ public:
     explicit TargetFolder(const std::string& path);
 
     // The folder of `parts` (UTF-8 names, none empty, "." or "..") inside the target, made
-    // where missing. The descriptor is valid until the next call. Throws ToolError naming
-    // the path when a part cannot be made or something else stands there.
+    // where missing. The descriptor is valid until the next call. Throws EntryFailure naming
+    // the path when a part cannot be made, ToolError when something else stands there.
     int Folder(std::span<const std::string> parts);
     // The path of a name inside the target, for messages.
     std::string PathOf(std::span<const std::string> parts) const;

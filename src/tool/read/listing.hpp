@@ -9,7 +9,9 @@
 #include <string>
 
 #include "reader/archive_reader.hpp"
+#include "tool/common/code_page_guess.hpp"
 #include "tool/common/name_text.hpp"
+#include "tool/common/reporter.hpp"
 
 namespace quorvel::tool {
 
@@ -28,15 +30,18 @@ std::optional<double> Ratio(std::uint64_t stored, std::uint64_t size);
 class ListingWriter {
 public:
     virtual ~ListingWriter() = default;
-    virtual void Header(const reader::ArchiveHeader& header) = 0;
+    // What stands in front, known before the header is read.
+    virtual void Front(const reader::ArchiveFront& front) = 0;
+    virtual void Header(const reader::ArchiveHeader& header, const CodePageChoice& codePage) = 0;
     virtual void Entry(const reader::Entry& entry) = 0;
     virtual void Totals(const ListTotals& totals) = 0;
-    // The reading stopped here; nothing follows.
+    // The reading stopped here, or the file could not be read at all (Unreadable before
+    // Front); nothing follows.
     virtual void Problem(const reader::ArchiveError& error) = 0;
 };
 
 // A table for people on standard output; problems go to standard error.
-std::unique_ptr<ListingWriter> MakeTextListing(const std::string& archive, NameText& names);
+std::unique_ptr<ListingWriter> MakeTextListing(const std::string& archive, NameText& names, Reporter& reporter);
 // One JSON document on standard output, problems included.
 std::unique_ptr<ListingWriter> MakeJsonListing(const std::string& archive, NameText& names);
 

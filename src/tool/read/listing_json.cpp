@@ -1,6 +1,7 @@
-// The listing as one JSON document, written as the archive is read: the header's fields,
-// "entries" with one object per line, then "totals", or "error" where the reading stopped.
-// The schema is in the README.
+// The listing as one JSON document, written as the archive is read: the Expander and the
+// file's size, the header's fields, "entries" with one object per line, then "totals", or
+// "error" where the reading stopped. doc/list.schema.json is its schema: "archive",
+// "expander", "file_size" and "entries" are always there, whatever stopped the reading.
 #include <nlohmann/json.hpp>
 
 #include <iostream>
@@ -41,18 +42,22 @@ public:
         Field("archive", std::move(archive));
     }
 
-    void Header(const reader::ArchiveHeader& header) override {
-        Field("expander", ExpanderKey(header.stub));
-        Field("file_size", header.fileSize);
+    void Front(const reader::ArchiveFront& front) override {
+        Field("expander", ExpanderKey(front.stub));
+        Field("file_size", front.fileSize);
+        frontWritten_ = true;
+    }
+
+    void Header(const reader::ArchiveHeader& header, const CodePageChoice& codePage) override {
         Field("total_size", header.totalSize);
         Field("comment", names_.ShownText(header.comment));
         Field("comment_cut", header.commentCut);
         Field("run_command", names_.ShownText(header.runCommand));
         Field("run_command_cut", header.runCommandCut);
         Field("scrambled", header.Scrambled());
-        Field("code_page", names_.CodePage());
-        std::cout << ",\n  \"entries\": [";
-        inEntries_ = true;
+        Field("code_page", codePage.codePage);
+        Field("code_page_guessed", codePage.guessed);
+        OpenEntries();
     }
 
     void Entry(const reader::Entry& entry) override {
@@ -85,6 +90,11 @@ public:
     }
 
     void Problem(const reader::ArchiveError& error) override {
+        if (!frontWritten_) {  // the file could not be opened
+            Field("expander", ExpanderKey(StubKind::Unknown));
+            Field("file_size", nullptr);
+        }
+        if (!entriesOpened_) OpenEntries();
         CloseEntries();
         const reader::ProblemPlace& place = error.place();
         Json object;
@@ -101,6 +111,11 @@ private:
     void Field(const char* key, const Json& value) {
         std::cout << (fields_++ == 0 ? "  " : ",\n  ") << Dump(key) << ": " << Dump(value);
     }
+    void OpenEntries() {
+        std::cout << ",\n  \"entries\": [";
+        inEntries_ = true;
+        entriesOpened_ = true;
+    }
     void CloseEntries() {
         if (!inEntries_) return;
         std::cout << (entries_ == 0 ? "]" : "\n  ]");
@@ -115,6 +130,8 @@ private:
     std::uint64_t fields_ = 0;
     std::uint64_t entries_ = 0;
     bool inEntries_ = false;
+    bool frontWritten_ = false;
+    bool entriesOpened_ = false;
 };
 
 }  // namespace

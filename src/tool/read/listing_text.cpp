@@ -43,9 +43,12 @@ std::string Indented(const std::string& text) {
 
 class TextListing final : public ListingWriter {
 public:
-    TextListing(std::string archive, NameText& names) : archive_(std::move(archive)), names_(names) {}
+    TextListing(std::string archive, NameText& names, Reporter& reporter)
+        : archive_(std::move(archive)), names_(names), reporter_(reporter) {}
 
-    void Header(const reader::ArchiveHeader& header) override {
+    void Front(const reader::ArchiveFront&) override {}
+
+    void Header(const reader::ArchiveHeader& header, const CodePageChoice& codePage) override {
         std::cout << "Archive:    " << Printable(archive_) << "\n"
                   << "Expander:   " << ExpanderName(header.stub) << "\n"
                   << "Size:       " << header.fileSize << " bytes\n"
@@ -53,7 +56,8 @@ public:
                   << "Run:        " << Text(header.runCommand, header.runCommandCut) << "\n"
                   << "Scrambled:  " << (header.Scrambled() ? "yes (a 16-bit check and a repeating XOR, not encryption)" : "no")
                   << "\n"
-                  << "Code page:  " << names_.CodePage() << "\n\n";
+                  << "Code page:  " << codePage.codePage << (codePage.guessed ? " (guessed; --codepage sets it)" : "")
+                  << "\n\n";
         std::printf("%-6s %10s %10s %6s  %-22s %-19s  %s\n", "Kind", "Size", "Stored", "Ratio", "Reference",
                     "Last write (UTC)", "Name");
         std::fflush(stdout);
@@ -81,7 +85,7 @@ public:
 
     void Problem(const reader::ArchiveError& error) override {
         std::fflush(stdout);
-        Reporter().Error(archive_ + ": " + ProblemText(error, names_));
+        reporter_.Error(archive_ + ": " + ProblemText(error, names_));
     }
 
 private:
@@ -95,12 +99,13 @@ private:
 
     std::string archive_;
     NameText& names_;
+    Reporter& reporter_;
 };
 
 }  // namespace
 
-std::unique_ptr<ListingWriter> MakeTextListing(const std::string& archive, NameText& names) {
-    return std::make_unique<TextListing>(archive, names);
+std::unique_ptr<ListingWriter> MakeTextListing(const std::string& archive, NameText& names, Reporter& reporter) {
+    return std::make_unique<TextListing>(archive, names, reporter);
 }
 
 }  // namespace quorvel::tool

@@ -13,6 +13,9 @@
 namespace quorvel::tool {
 namespace {
 
+// A test that ends sooner draws no progress line.
+constexpr std::chrono::milliseconds kProgressDelay{250};
+
 // Names the Expander refuses to create are problems of the archive, told as they are met.
 bool CheckName(const reader::Entry& entry, const std::string& where, NameText& names, Reporter& reporter) {
     if (!entry.unsafe && !entry.tooLong) return true;
@@ -23,42 +26,50 @@ bool CheckName(const reader::Entry& entry, const std::string& where, NameText& n
     return false;
 }
 
+// Reads everything; whether every name is one the Expander creates.
+bool TestEntries(ArchiveInput& input, const std::string& where, NameText& names, Reporter& reporter,
+                 ListTotals& totals) {
+    const std::uint64_t fileSize = std::max<std::uint64_t>(input.Header().fileSize, 1);
+    reader::ArchiveReader& archive = input.StartReading([&](std::uint64_t bytes) {
+        reporter.Progress([&] { return "testing: " + std::to_string(bytes * 100 / fileSize) + "%"; });
+    });
+    WindowsNameCheck windows(input.Header().stub);
+    bool namesFine = true;
+    while (const reader::Entry* entry = archive.Next()) {
+        input.NoteLateName(*entry, reporter);
+        archive.ReadData(nullptr);
+        namesFine &= CheckName(*entry, where, names, reporter);
+        windows.Add(*entry);
+        totals.Add(*entry);
+    }
+    reporter.FinishProgress("");
+    for (const std::string& warning : windows.Warnings(names)) reporter.Warning(where + ": " + warning);
+    return namesFine;
+}
+
 }  // namespace
 
 int RunTest(const TestOptions& options) {
     const std::string& where = options.read.archive;
-    NameText names(options.read.codePage);
-    Reporter reporter(Reporter::ProgressWanted(options.quiet));
+    NameText names(InitialCodePage(options.read));
+    Reporter reporter(Reporter::ProgressWanted(options.quiet), kProgressDelay);
+    int exitCode = kExitFailure;
     try {
         ArchiveInput input(options.read);
-        const std::uint64_t fileSize = input.Header().fileSize;
-        reader::ArchiveReader& archive = input.StartReading([&](std::uint64_t bytes) {
-            reporter.Progress([&] { return "testing: " + std::to_string(bytes * 100 / std::max<std::uint64_t>(fileSize, 1)) + "%"; });
-        });
-        WindowsNameCheck windows(input.Header().stub);
+        NoteCodePage(input.Open(names), reporter);
         ListTotals totals;
-        std::uint64_t badNames = 0;
-        while (const reader::Entry* entry = archive.Next()) {
-            archive.ReadData(nullptr);
-            if (!CheckName(*entry, where, names, reporter)) ++badNames;
-            windows.Add(*entry);
-            totals.Add(*entry);
+        if (TestEntries(input, where, names, reporter, totals)) {
+            exitCode = kExitSuccess;
+            if (!options.quiet)
+                std::cout << Printable(where) << ": intact, " << Count(totals.files, "file", "files") << " and "
+                          << Count(totals.folders, "folder", "folders") << ", " << totals.size << " bytes\n";
         }
-        reporter.FinishProgress("");
-        for (const std::string& warning : windows.Warnings(names)) reporter.Warning(where + ": " + warning);
-        if (badNames != 0) {
-            reporter.Error(where + ": " + Count(badNames, "name", "names") + " the Expander refuses");
-            return kExitFailure;
-        }
-        if (options.quiet) return kExitSuccess;
-        std::cout << Printable(where) << ": intact, " << totals.files << " file" << (totals.files == 1 ? "" : "s") << " and "
-                  << totals.folders << " folder" << (totals.folders == 1 ? "" : "s") << ", " << totals.size
-                  << " bytes\n";
-        return kExitSuccess;
     } catch (const reader::ArchiveError& error) {
         reporter.Error(where + ": " + ProblemText(error, names));
-        return ExitCodeFor(error);
+        exitCode = ExitCodeFor(error);
     }
+    if (reporter.Errors() + reporter.Warnings() > 1) reporter.Summarize();
+    return exitCode;
 }
 
 }  // namespace quorvel::tool

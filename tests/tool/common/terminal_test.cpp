@@ -1,11 +1,17 @@
 // quorvel on a terminal: pack's choice of Expander, its password asked twice without echo
 // and its progress line; test's password with three tries; extract's question about
-// existing files and its progress bar, coloured unless NO_COLOR is set.
+// existing files, answered in either case, and its progress bar, coloured unless NO_COLOR
+// is set, fitted to the terminal's width also after a resize, and not drawn for an
+// extraction that ends at once.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <functional>
 
 #include <chrono>
 #include <fstream>
@@ -24,12 +30,18 @@ struct TerminalRun {
     std::string screen;  // everything the program wrote to its terminal
 };
 
-// Runs quorvel with a new terminal as its controlling terminal and standard streams,
-// answering each prompt that ends in ": " with the next line of answers.
+// Called with the screen so far after each read, with the terminal's master side and the
+// program: to resize the terminal or interrupt the program.
+using TerminalWatch = std::function<void(const std::string& screen, int master, pid_t child)>;
+
+// Runs quorvel with a new terminal of `columns` as its controlling terminal and standard
+// streams, answering each prompt that ends in ": " with the next line of answers.
 TerminalRun RunOnTerminal(const std::vector<std::string>& arguments, std::vector<std::string> answers,
-                          const std::map<std::string, std::string>& environment = {}) {
+                          const std::map<std::string, std::string>& environment = {}, unsigned short columns = 80,
+                          const TerminalWatch& watch = {}) {
     int master = -1;
-    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    winsize size{24, columns, 0, 0};
+    const pid_t child = forkpty(&master, nullptr, nullptr, &size);
     if (child == 0) {
         for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv;
@@ -50,6 +62,7 @@ TerminalRun RunOnTerminal(const std::vector<std::string>& arguments, std::vector
             const ssize_t n = read(master, buffer, sizeof buffer);
             if (n <= 0) break;  // the terminal closes when the program ends
             run.screen.append(buffer, static_cast<std::size_t>(n));
+            if (watch) watch(run.screen, master, child);
         }
         if (answered < answers.size() && run.screen.ends_with(": ")) {
             const std::string line = answers[answered++] + "\n";
@@ -140,7 +153,7 @@ TEST(ReadOnTerminal, ExtractAsksAboutExistingFilesAndShowsProgress) {
                   .exitCode,
               0);
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(work / "out" / name, ToBytes("old"));
-    TerminalRun run = RunOnTerminal({"extract", "-d", (work / "out").string(), archive}, {"what?", "r", "n", "all"});
+    TerminalRun run = RunOnTerminal({"extract", "-d", (work / "out").string(), archive}, {"what?", "R", " No", "ALL"});
     EXPECT_EQ(run.exitCode, 0) << run.screen;
     EXPECT_EQ(ReadText(work / "out/a.txt"), "old");
     EXPECT_EQ(ReadText(work / "out/a (1).txt"), "a.txt");
@@ -148,13 +161,59 @@ TEST(ReadOnTerminal, ExtractAsksAboutExistingFilesAndShowsProgress) {
     EXPECT_EQ(ReadText(work / "out/c.txt"), "c.txt");
     EXPECT_EQ(ReadText(work / "out/d.txt"), "d.txt");
     EXPECT_NE(run.screen.find("1 existing file kept"), std::string::npos) << run.screen;
-    EXPECT_NE(run.screen.find("MB/s"), std::string::npos) << run.screen;
-    EXPECT_NE(run.screen.find("\033[32m"), std::string::npos);
-    run = RunOnTerminal({"extract", "-y", "-d", (work / "out").string(), archive}, {}, {{"NO_COLOR", "1"}});
-    EXPECT_NE(run.screen.find("MB/s"), std::string::npos) << run.screen;
-    EXPECT_EQ(run.screen.find("\033[32m"), std::string::npos);
+    EXPECT_EQ(run.screen.find(" MB"), std::string::npos) << "a progress line for an extraction of no time";
     run = RunOnTerminal({"extract", "-q", "-y", "-d", (work / "out").string(), archive}, {});
     EXPECT_EQ(run.screen, "");
+}
+
+// The text a drawing of the progress line shows: escape sequences take no column.
+std::size_t Columns(const std::string& drawing) {
+    return std::regex_replace(drawing, std::regex("\033\\[[0-9;]*[A-Za-z]"), "").size();
+}
+
+// A gigabyte extracted on a terminal of 40 columns, narrowed to 30 once the progress line
+// shows: every drawing fits the width of its time, none leaves a line behind, and the
+// summary alone is left at the end; under NO_COLOR the bar has no colour.
+TEST(ReadOnTerminal, ExtractProgressFitsTheTerminalAcrossAResize) {
+    TempFolder work;
+    Bytes file = StubBytes(Build::Native);
+    const Bytes archive = Archive(DoneThenAGigabyte(kTimes));
+    file.insert(file.end(), archive.begin(), archive.end());
+    WriteBytes(work / "big.sfx", file);
+    const std::vector<std::string> extract = {"extract", "-y", "-d", (work / "out").string(), (work / "big.sfx").string()};
+    std::size_t resizedAt = std::string::npos;
+    const TerminalRun run = RunOnTerminal(extract, {}, {}, 40, [&](const std::string& screen, int master, pid_t child) {
+        if (resizedAt != std::string::npos || screen.find(" MB") == std::string::npos) return;
+        const winsize narrow{24, 30, 0, 0};
+        ioctl(master, TIOCSWINSZ, &narrow);
+        kill(child, SIGWINCH);
+        resizedAt = screen.size();
+    });
+    ASSERT_EQ(run.exitCode, 0) << run.screen;
+    ASSERT_NE(resizedAt, std::string::npos) << run.screen;
+    // A drawing begun before the program learned of the resize may follow it.
+    std::size_t drawnAfter = 0;
+    for (std::size_t start = 0, end; start < run.screen.size(); start = end + 1) {
+        end = std::min(run.screen.find('\r', start), run.screen.size());
+        const std::string drawing = run.screen.substr(start, end - start);
+        if (drawing.find(" MB") == std::string::npos) continue;
+        EXPECT_LE(Columns(drawing), 39u) << drawing;
+        if (start > resizedAt && drawnAfter++ > 0) {
+            EXPECT_LE(Columns(drawing), 29u) << drawing;
+        }
+    }
+    EXPECT_GE(drawnAfter, 2u) << run.screen;
+    EXPECT_NE(run.screen.find("\033[32m"), std::string::npos);
+    EXPECT_EQ(std::count(run.screen.begin(), run.screen.end(), '\n'), 1) << run.screen;
+    EXPECT_TRUE(run.screen.ends_with("\r\033[KExtracted 2 files and 0 folders into " + (work / "out").string() + "\r\n"))
+        << run.screen;
+
+    bool interrupted = false;
+    const TerminalRun plain = RunOnTerminal(extract, {}, {{"NO_COLOR", "1"}}, 80, [&](const std::string& screen, int, pid_t child) {
+        if (!interrupted && screen.find(" MB") != std::string::npos) interrupted = kill(child, SIGINT) == 0;
+    });
+    EXPECT_TRUE(interrupted) << plain.screen;
+    EXPECT_EQ(plain.screen.find("\033[32m"), std::string::npos) << plain.screen;
 }
 
 }  // namespace

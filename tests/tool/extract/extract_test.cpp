@@ -1,10 +1,15 @@
 // quorvel extract against hostile archives and trees: nothing is ever written outside the
-// folder, no link is followed, nothing partial is left under any name; and the choices a
-// user has: patterns, existing files, modes.
+// folder, no link is followed, nothing partial is left under any name; a full disk, a file
+// size limit or a folder the user cannot write stops it at the first failure; and the
+// choices a user has: patterns, existing files, modes.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
@@ -189,6 +194,145 @@ TEST_F(Extract, InterruptLeavesNothingPartial) {
     }
 }
 
+// A tmpfs mounted for one test and unmounted after it, where the system lets this process
+// mount one (root, and no container that forbids it).
+class Tmpfs {
+public:
+    Tmpfs(const fs::path& at, const std::string& options) : at_(at) {
+        fs::create_directories(at);
+        const RunResult mounted = RunProgram({"mount", "-t", "tmpfs", "-o", options, "tmpfs", at.string()}, {});
+        mounted_ = mounted.exitCode == 0;
+        why_ = mounted.errors;
+    }
+    ~Tmpfs() {
+        if (mounted_) RunProgram({"umount", at_.string()}, {});
+    }
+    Tmpfs(const Tmpfs&) = delete;
+    Tmpfs& operator=(const Tmpfs&) = delete;
+    bool mounted() const { return mounted_; }
+    const std::string& why() const { return why_; }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+    std::string why_;
+};
+
+// A file of zero bytes of the given length, its data a few items long.
+RawFileEntry ZeroFile(const std::string& name, std::uint32_t length) {
+    std::vector<Item> items{LiteralItem(0)};
+    items.insert(items.end(), (length - 1) / 4352, MatchItem(4352, 1));
+    return {name, kTimes, static_cast<std::uint32_t>(1 + (length - 1) / 4352 * 4352), {}, EncodeItems(items)};
+}
+
+std::size_t LinesIn(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+// Two ways of running out of room in the middle of an archive: a 2 MB tmpfs, and a file size
+// limit of 1 MB (prlimit, for a user who cannot mount). Either way the extraction stops at
+// the 3 MB file with one message, which names it and the cause, leaves nothing of it nor of
+// the files after it, and keeps the files before it whole.
+class ExtractOutOfRoom : public Extract, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ExtractOutOfRoom, StopsAtTheFirstFailure) {
+    EntryWriter entries;
+    for (int i = 0; i < 5; ++i) entries.AddFile("early\\e" + std::to_string(i), kTimes, WordBytes(20000, i));
+    entries.AddRawFile(ZeroFile("big.bin", 3 << 20));
+    for (int i = 0; i < 5; ++i) entries.AddFile("late" + std::to_string(i), kTimes, WordBytes(20000, i));
+    const Bytes archive = Archive(entries);
+    std::optional<Tmpfs> tmpfs;
+    std::string cause = "File too large";
+    RunOptions options;
+    if (GetParam() == "Tmpfs") {
+        tmpfs.emplace(dir(), "size=2m");
+        if (!tmpfs->mounted()) GTEST_SKIP() << "no tmpfs can be mounted here: " << tmpfs->why();
+        cause = "No space left on device";
+    }
+    RunResult result;
+    if (GetParam() == "FileSizeLimit") {
+        const fs::path sfx = work_ / "a.sfx";
+        Bytes bytes = StubBytes(Build::Native);
+        bytes.insert(bytes.end(), archive.begin(), archive.end());
+        WriteBytes(sfx, bytes);
+        result = RunProgram({"prlimit", "--fsize=1048576", kQuorvel, "extract", "-q", "-d", dir().string(), sfx.string()}, {});
+    } else {
+        result = Run(archive);
+    }
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "quorvel: " + (dir() / "big.bin").string() + ": cannot be written (" + cause +
+                                 "); extraction stopped\n");
+    std::map<std::string, std::string> expected{{"early", kFolder}};
+    for (int i = 0; i < 5; ++i) expected["early/e" + std::to_string(i)] = AsText(WordBytes(20000, i));
+    EXPECT_EQ(TreeOf(dir()), expected);
+    ExpectNothingEscapedOrLeft();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ExtractOutOfRoom, ::testing::Values("Tmpfs", "FileSizeLimit"),
+                         [](const auto& way) { return way.param; });
+
+// A user without root rights (nobody, through setpriv) extracting where it cannot write, on
+// the disk and on a tmpfs: the target folder itself stops the extraction at its first entry
+// with one message; a folder inside it concerns its own entries, which are told and
+// counted, while the others are extracted.
+class ExtractAsUser : public Extract, public ::testing::WithParamInterface<std::string> {
+protected:
+    RunResult AsNobody(const Bytes& archive) {
+        const fs::path sfx = work_ / "a.sfx";
+        Bytes bytes = StubBytes(Build::Native);
+        bytes.insert(bytes.end(), archive.begin(), archive.end());
+        WriteBytes(sfx, bytes);
+        return RunProgram({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", kQuorvel, "extract", "-q",
+                           "-d", (place_ / "target").string(), sfx.string()},
+                          {});
+    }
+    fs::path place_;
+};
+
+TEST_P(ExtractAsUser, StopsOnlyWhereEveryEntryWouldFail) {
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root and a user nobody, to run as nobody";
+    fs::permissions(work_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    place_ = work_ / "place";
+    std::optional<Tmpfs> tmpfs;
+    if (GetParam() == "Tmpfs") {
+        tmpfs.emplace(place_, "size=2m,mode=0755");
+        if (!tmpfs->mounted()) GTEST_SKIP() << "no tmpfs can be mounted here: " << tmpfs->why();
+    }
+    fs::create_directories(place_ / "target");
+    try {
+        if (RunProgram({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", kQuorvel, "--version"}, {})
+                .exitCode != 0)
+            GTEST_SKIP() << "nobody cannot run " << kQuorvel << " here";
+    } catch (const std::exception& error) {
+        GTEST_SKIP() << "no setpriv to run as nobody: " << error.what();
+    }
+    EntryWriter entries;
+    entries.AddFile("a.txt", kTimes, ToBytes("a"));
+    for (int i = 0; i < 50; ++i) entries.AddFile("locked\\f" + std::to_string(i), kTimes, ToBytes("f"));
+    entries.AddFile("open\\b.txt", kTimes, ToBytes("b"));
+    const Bytes archive = Archive(entries);
+
+    RunResult result = AsNobody(archive);  // the target, root's, is not nobody's to write
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errors, "quorvel: " + (place_ / "target/a.txt").string() +
+                                 ": cannot be written (Permission denied); extraction stopped\n");
+    EXPECT_TRUE(fs::is_empty(place_ / "target"));
+
+    ASSERT_EQ(chown((place_ / "target").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    fs::create_directory(place_ / "target/locked");  // root's, inside nobody's
+    result = AsNobody(archive);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(LinesIn(result.errors), 51u) << result.errors;
+    EXPECT_NE(result.errors.find("locked/f49: cannot be written (Permission denied)\n"), std::string::npos);
+    EXPECT_TRUE(result.errors.ends_with("quorvel: 50 errors\n")) << result.errors;
+    EXPECT_EQ(ReadText(place_ / "target/a.txt"), "a");
+    EXPECT_EQ(ReadText(place_ / "target/open/b.txt"), "b");
+    EXPECT_TRUE(fs::is_empty(place_ / "target/locked"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, ExtractAsUser, ::testing::Values("Disk", "Tmpfs"),
+                         [](const auto& place) { return place.param; });
+
 TEST_F(Extract, ExistingFilesPatternsAndModes) {
     const Bytes first = WordBytes(3000, 5);
     Bytes second(first.begin(), first.begin() + 1000);
@@ -201,7 +345,7 @@ TEST_F(Extract, ExistingFilesPatternsAndModes) {
     entries.AddFile(".profile", kTimes, ToBytes("new"));
     const Bytes archive = Archive(entries);
 
-    RunResult result = Run(archive, {"docs/sub", "*.h", "*prog"});
+    RunResult result = Run(archive, {"docs/sub/", "*.h", "*prog"});  // a folder as tab completion writes it
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_EQ(TreeOf(dir()), (std::map<std::string, std::string>{{"docs", kFolder},
                                                                   {"docs/sub", kFolder},
