@@ -80,6 +80,7 @@ std::vector<std::uint8_t> BuildBlockStream(std::span<const std::uint8_t> payload
 }
 
 void PatchTotalSize(std::span<std::uint8_t> header, std::uint64_t totalSize) {
+    if (header.size() < kTotalSizeBytes) throw std::invalid_argument("a header holds its TotalSize in 4 bytes");
     if (totalSize > kSizeLimit) throw std::length_error("the archive would reach 2^31 bytes");
     StoreTotalSize(header.data(), static_cast<std::uint32_t>(totalSize));
 }

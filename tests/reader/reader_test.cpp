@@ -184,7 +184,7 @@ TEST(Reader, DamageIsNamedWithItsBlockAndOffset) {
         {impossibleSize, ArchiveProblem::NotAnArchive},
         {Bytes(file.begin(), file.end() - 1), ArchiveProblem::NotAnArchive},
         {[&] { Bytes longer = file; longer.push_back(0); return longer; }(), ArchiveProblem::NotAnArchive},
-        {WithTotalSize(Bytes(native.begin(), native.begin() + StubSize + 2)), ArchiveProblem::CutShort},
+        {Bytes(behindNative.begin(), behindNative.begin() + StubSize + 2), ArchiveProblem::CutShort},
         {WithTotalSize(Bytes(file.begin(), file.begin() + StubSize + 5)), ArchiveProblem::CutShort},
         {WithTotalSize(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(payload + 3 * kBlockSize))),
          ArchiveProblem::CutShort},
