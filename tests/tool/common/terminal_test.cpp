@@ -17,6 +17,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <thread>
 
 #include "support/tool_fixture.hpp"
 
@@ -171,47 +172,84 @@ std::size_t Columns(const std::string& drawing) {
     return std::regex_replace(drawing, std::regex("\033\\[[0-9;]*[A-Za-z]"), "").size();
 }
 
-// A gigabyte extracted on a terminal of 40 columns, narrowed to 30 once the progress line
-// shows: every drawing fits the width of its time, none leaves a line behind, and the
-// summary alone is left at the end; under NO_COLOR the bar has no colour.
+// q1.txt and a run of zeros, then q2.txt and another run. With both .txt files in the way,
+// each question holds the extraction still while the test looks at the terminal, so that
+// which drawings come before a resize and which after does not depend on speed.
+EntryWriter QuestionsBetweenRuns() {
+    constexpr std::uint32_t kMatches = 2000;
+    std::vector<Item> items{LiteralItem(0)};
+    items.insert(items.end(), kMatches, MatchItem(4352, 1));
+    EntryWriter entries;
+    for (const std::string name : {"q1", "q2"}) {
+        entries.AddFile(name + ".txt", kTimes, ToBytes("new"));
+        entries.AddRawFile({name + ".bin", kTimes, 1 + kMatches * 4352, {}, EncodeItems(items)});
+    }
+    return entries;
+}
+
+// Extracted on a terminal of 40 columns, narrowed to 30 while the second question waits:
+// every drawing fits the width of its time, none leaves a line behind, and the summary alone
+// is left at the end; under NO_COLOR the bar has no colour.
 TEST(ReadOnTerminal, ExtractProgressFitsTheTerminalAcrossAResize) {
     TempFolder work;
     Bytes file = StubBytes(Build::Native);
-    const Bytes archive = Archive(DoneThenAGigabyte(kTimes));
+    const Bytes archive = Archive(QuestionsBetweenRuns());
     file.insert(file.end(), archive.begin(), archive.end());
     WriteBytes(work / "big.sfx", file);
-    const std::vector<std::string> extract = {"extract", "-y", "-d", (work / "out").string(), (work / "big.sfx").string()};
-    std::size_t resizedAt = std::string::npos;
+    const std::vector<std::string> extract = {"extract", "-d", (work / "out").string(), (work / "big.sfx").string()};
+    const auto putInTheWay = [&] {
+        for (const char* name : {"q1.txt", "q2.txt"}) WriteFile(work / "out" / name, ToBytes("old"));
+    };
+    putInTheWay();
+    // Where the screen stood when each question was answered.
+    std::vector<std::size_t> answeredAt;
     const TerminalRun run = RunOnTerminal(extract, {}, {}, 40, [&](const std::string& screen, int master, pid_t child) {
-        if (resizedAt != std::string::npos || screen.find(" MB") == std::string::npos) return;
-        const winsize narrow{24, 30, 0, 0};
-        ioctl(master, TIOCSWINSZ, &narrow);
-        kill(child, SIGWINCH);
-        resizedAt = screen.size();
+        if (!screen.ends_with("[r]ename: ") || screen.size() == (answeredAt.empty() ? 0 : answeredAt.back())) return;
+        if (answeredAt.size() == 1) {
+            const winsize narrow{24, 30, 0, 0};
+            ioctl(master, TIOCSWINSZ, &narrow);
+            kill(child, SIGWINCH);
+        }
+        // Long enough for the first drawing to be due, and the next one after a drawing.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        answeredAt.push_back(screen.size());
+        EXPECT_EQ(write(master, "y\n", 2), 2);
     });
     ASSERT_EQ(run.exitCode, 0) << run.screen;
-    ASSERT_NE(resizedAt, std::string::npos) << run.screen;
-    // A drawing begun before the program learned of the resize may follow it.
-    std::size_t drawnAfter = 0;
+    ASSERT_EQ(answeredAt.size(), 2u) << run.screen;
+    std::size_t drawnBefore = 0, drawnAfter = 0;
     for (std::size_t start = 0, end; start < run.screen.size(); start = end + 1) {
         end = std::min(run.screen.find('\r', start), run.screen.size());
         const std::string drawing = run.screen.substr(start, end - start);
         if (drawing.find(" MB") == std::string::npos) continue;
-        EXPECT_LE(Columns(drawing), 39u) << drawing;
-        if (start > resizedAt && drawnAfter++ > 0) {
-            EXPECT_LE(Columns(drawing), 29u) << drawing;
+        SCOPED_TRACE(drawing);
+        if (start < answeredAt[1]) {
+            ++drawnBefore;
+            EXPECT_LE(Columns(drawing), 39u);
+        } else {
+            ++drawnAfter;
+            EXPECT_LE(Columns(drawing), 29u);
         }
     }
-    EXPECT_GE(drawnAfter, 2u) << run.screen;
+    EXPECT_GE(drawnBefore, 1u) << run.screen;
+    EXPECT_GE(drawnAfter, 1u) << run.screen;
     EXPECT_NE(run.screen.find("\033[32m"), std::string::npos);
-    EXPECT_EQ(std::count(run.screen.begin(), run.screen.end(), '\n'), 1) << run.screen;
-    EXPECT_TRUE(run.screen.ends_with("\r\033[KExtracted 2 files and 0 folders into " + (work / "out").string() + "\r\n"))
+    // The two answers echoed, and the summary.
+    EXPECT_EQ(std::count(run.screen.begin(), run.screen.end(), '\n'), 3) << run.screen;
+    EXPECT_TRUE(run.screen.ends_with("\r\033[KExtracted 4 files and 0 folders into " + (work / "out").string() + "\r\n"))
         << run.screen;
 
+    putInTheWay();
     bool interrupted = false;
-    const TerminalRun plain = RunOnTerminal(extract, {}, {{"NO_COLOR", "1"}}, 80, [&](const std::string& screen, int, pid_t child) {
+    bool answered = false;
+    const auto answerThenInterrupt = [&](const std::string& screen, int master, pid_t child) {
+        if (!answered && screen.ends_with("[r]ename: ")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            answered = write(master, "y\n", 2) == 2;
+        }
         if (!interrupted && screen.find(" MB") != std::string::npos) interrupted = kill(child, SIGINT) == 0;
-    });
+    };
+    const TerminalRun plain = RunOnTerminal(extract, {}, {{"NO_COLOR", "1"}}, 80, answerThenInterrupt);
     EXPECT_TRUE(interrupted) << plain.screen;
     EXPECT_EQ(plain.screen.find("\033[32m"), std::string::npos) << plain.screen;
 }
