@@ -80,7 +80,7 @@ Outcome Decode(quorvel::DecoderStorage& storage, std::span<const std::uint8_t> s
     } catch (const quorvel::DataEndError&) {
         ending = 2;
     }
-    return {ending, host.Output(), host.Position()};
+    return {ending, host.TakeOutput(), host.Position()};
 }
 
 }  // namespace

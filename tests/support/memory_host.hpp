@@ -10,6 +10,7 @@
 #include <limits>
 #include <span>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace quorvel {
@@ -38,6 +39,7 @@ public:
     // Bytes of the input taken so far.
     std::size_t Position() const { return position_; }
     const std::vector<std::uint8_t>& Output() const { return output_; }
+    std::vector<std::uint8_t> TakeOutput() { return std::move(output_); }
     const std::vector<std::uint32_t>& PieceSizes() const { return pieceSizes_; }
 
 private:
