@@ -29,11 +29,12 @@ void EndByInterrupt(int signal) {
     raise(signal);
 }
 
-// During a hold a name may be made and not yet registered, or registered and not yet made:
-// the interrupt waits for the hold to end.
+// During a hold a name may be made and not yet registered: the interrupt waits for the hold
+// to end. Other threads go on while the handler runs; a hold begun after the interrupt finds
+// it noted (the note comes before the look at the holds) and makes nothing.
 void OnInterrupt(int signal) {
-    if (Holds.load() != 0) return HeldSignal.store(signal);
-    EndByInterrupt(signal);
+    HeldSignal.store(signal);
+    if (Holds.load() == 0) EndByInterrupt(signal);
 }
 
 sigset_t InterruptSet() {
@@ -65,8 +66,10 @@ InterruptHold::InterruptHold() { Holds.fetch_add(1); }
 // An interrupt after the count falls to 0 finds no hold and ends the tool itself.
 InterruptHold::~InterruptHold() {
     if (Holds.fetch_sub(1) != 1) return;
-    if (const int signal = HeldSignal.exchange(0)) EndByInterrupt(signal);
+    if (const int signal = HeldSignal.load()) EndByInterrupt(signal);
 }
+
+bool InterruptHold::Interrupted() const { return HeldSignal.load() != 0; }
 
 // The folder is set before the name, and the name cleared first, so that the handler never
 // pairs a name with another folder.

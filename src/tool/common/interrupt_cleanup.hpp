@@ -16,6 +16,9 @@ class InterruptHold {
 public:
     InterruptHold();
     ~InterruptHold();
+    // An interrupt came, and ends the tool as the hold ends: nothing is to be made meanwhile.
+    // (The handler on another thread may be removing the registered file right now.)
+    bool Interrupted() const;
     InterruptHold(const InterruptHold&) = delete;
     InterruptHold& operator=(const InterruptHold&) = delete;
 };

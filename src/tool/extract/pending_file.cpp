@@ -89,6 +89,7 @@ int PendingFile::TakeTemporaryName(const std::function<bool(const char*)>& make)
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = TemporaryName();
         const InterruptHold hold;
+        if (hold.Interrupted()) return EINTR;
         if (make(name.c_str())) {
             temporaryName_ = std::move(name);
             GuardTemporary(folder_, temporaryName_.c_str());
