@@ -101,13 +101,15 @@ tools=(quorvel_test expander quorvel_extract unzip tar tar_gzip)
 if command -v zstd >/dev/null; then tools+=(tar_zstd); fi
 
 # An empty folder "out" in the folder extracted into, the last run's tree moved aside (to
-# "spent" beside it) before the clock starts. Not deleted: a file system without a journal
-# (like ext4 without one) passes over the inodes freed in the last minute whenever it makes a
-# new one, so a tree deleted right before a run slows whichever program runs next by more
-# than the programs differ. The trees moved aside are removed at the end.
+# "spent" beside it) before the clock starts. Not deleted on a disk: a file system without a
+# journal (like ext4 without one) passes over the inodes freed in the last minutes whenever
+# it makes a new one, so a tree deleted right before a run slows whichever program runs next
+# by more than the programs differ. The trees moved aside are removed at the end. On a tmpfs
+# it is deleted: kept there, the trees fill the memory and slow every later run.
 out=$into/out
 spent=0
 fresh() {
+  if [ -d "$out" ] && [ "$(stat -f -c %T "$into")" = tmpfs ]; then rm -rf "$out"; fi
   if [ -d "$out" ]; then mkdir -p "$into/spent" && mv "$out" "$into/spent/$$.$((spent += 1))"; fi
   mkdir "$out"
   sync
