@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# bench/extract_speed.sh [--instructions] [--syscalls] [--into DIR] [WORKDIR]: how fast
-# archives are read back, on corpora each packed with `quorvel pack --stub native` at the
-# default effort: the whole benchmark corpus, its headers only (many small text files),
+# bench/extract_speed.sh [--instructions] [--syscalls] [--drop-caches] [--into DIR] [WORKDIR]:
+# how fast archives are read back, on corpora each packed with `quorvel pack --stub native`
+# at the default effort: the whole benchmark corpus, its headers only (many small text files),
 # cc1plus alone (one large program), and, asked for by name, a copy of /usr/include (its
 # links left out); CORPORA="corpus headers cc1plus" (the default) picks some:
 #   quorvel test     against the native Expander's own extraction (the .sfx run in an empty
@@ -15,17 +15,22 @@
 # median to unzip's and to tar xf's, and each program's peak resident memory.
 # --instructions adds valgrind callgrind instruction counts of one run each; --syscalls the
 # system calls per file of one run each of quorvel extract, the Expander, unzip and tar xf
-# (strace -c -f), with the most frequent of them.
+# (strace -c -f), with the most frequent of them. --drop-caches (root only) empties the page
+# cache before each run and reads the archives and programs back in: on a virtual machine
+# whose memory is backed only once touched, the page cache that the kept trees fill slows
+# later rounds of every program by up to two times.
 # The extracted trees are checked against the corpus once. Not a test: timings depend on
 # the machine and on what else runs on it.
 set -euo pipefail
 instructions=no
 syscalls=no
+drop_caches=no
 into=
 while [ $# -gt 0 ]; do
   case $1 in
     --instructions) instructions=yes; shift;;
     --syscalls) syscalls=yes; shift;;
+    --drop-caches) drop_caches=yes; shift;;
     --into) into=${2:?--into needs a folder}; shift 2;;
     --into=*) into=${1#--into=}; shift;;
     -*) echo "unknown option $1" >&2; exit 2;;
@@ -113,6 +118,10 @@ fresh() {
   if [ -d "$out" ]; then mkdir -p "$into/spent" && mv "$out" "$into/spent/$$.$((spent += 1))"; fi
   mkdir "$out"
   sync
+  if [ $drop_caches = yes ]; then
+    echo 1 >/proc/sys/vm/drop_caches
+    cat "$work/$name".* "$quorvel" "$(command -v unzip)" "$(command -v tar)" >/dev/null
+  fi
 }
 # Each runs one reading in "$out", its peak memory written to $1; a wrapper before the
 # program (peak_wrapper, or strace) is given as $1 and its argument as $2.
