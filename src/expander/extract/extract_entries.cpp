@@ -68,15 +68,12 @@ void ShowProgress(const char* name, bool skipping) {
 
 // Created and registered while interrupts wait, so that an interrupt never leaves the file
 // behind, not even empty.
-void CreateOutputFile(const char* name, const char* leaf, bool replace, const FileFields& entry) {
+bool CreateOutputFile(const char* name, const char* leaf, bool replace) {
     HoldInterrupts();
     const bool created = CreateForWriting(OutputFile, name, leaf, replace);
     if (created) GuardOutputFile(&OutputFile);
     ReleaseInterrupts();
-    if (!created) WriteErrorExit();
-    const auto prefixLength = static_cast<std::uint32_t>(entry.SharedPrefixLength);
-    if (prefixLength != 0 && !WriteExact(OutputFile, entry.ReferencedSlot->SlotData, prefixLength))
-        WriteErrorExit();
+    return created;
 }
 
 // Once its times are set the file is complete: an interrupt from then on leaves it.
@@ -100,11 +97,19 @@ void ExtractFile(RunState& run, DecoderStorage& storage) {
     DirectoryPart(name, run.folderPath);
     const char* leaf = name + run.folderPath.length;
     const bool foldersMade = MakeFoldersOnce(run);
-    const Overwrite choice = foldersMade ? AskOverwrite(name, leaf) : Overwrite::Create;
+    // Made at once where nothing stands at the name; only where that fails is the name looked
+    // at, and the user asked about what stands there.
+    const bool created = foldersMade && CreateOutputFile(name, leaf, false);
+    const Overwrite choice = foldersMade && !created ? AskOverwrite(name, leaf) : Overwrite::Create;
     const bool skipOutput = choice == Overwrite::Skip;
     ShowProgress(name, skipOutput);
     if (!foldersMade) CannotMakeFolder(run.folderPath.CStr());
-    if (!skipOutput) CreateOutputFile(name, leaf, choice == Overwrite::Replace, entry);
+    if (!skipOutput) {
+        if (!created && !CreateOutputFile(name, leaf, choice == Overwrite::Replace)) WriteErrorExit();
+        const auto prefixLength = static_cast<std::uint32_t>(entry.SharedPrefixLength);
+        if (prefixLength != 0 && !WriteExact(OutputFile, entry.ReferencedSlot->SlotData, prefixLength))
+            WriteErrorExit();
+    }
     StartFileEntry(storage, entry, run.ring.CurrentSlot, skipOutput);
 
     DecodeEntryData(storage, entry.EntrySize - entry.SharedPrefixLength, skipOutput);

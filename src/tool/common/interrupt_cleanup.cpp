@@ -1,12 +1,10 @@
 #include "tool/common/interrupt_cleanup.hpp"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 
 namespace quorvel::tool {
 namespace {
@@ -16,16 +14,27 @@ constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 // The temporary file while it exists under its name, for the handler.
 std::atomic<int> GuardedFolder{AT_FDCWD};
 std::atomic<const char*> GuardedName{nullptr};
+// The holds in force, and an interrupt that came during one.
+std::atomic<int> Holds{0};
+std::atomic<int> HeldSignal{0};
 static_assert(std::atomic<const char*>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 // Removes the temporary file, then lets the signal end the process as it would have. Only
 // async-signal-safe calls.
-void OnInterrupt(int signal) {
+void EndByInterrupt(int signal) {
     if (const char* name = GuardedName.load()) unlinkat(GuardedFolder.load(), name, 0);
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigaction(signal, &action, nullptr);
     raise(signal);
+}
+
+// During a hold a name may be made and not yet registered: the interrupt waits for the hold
+// to end. Other threads go on while the handler runs; a hold begun after the interrupt finds
+// it noted (the note comes before the look at the holds) and makes nothing.
+void OnInterrupt(int signal) {
+    HeldSignal.store(signal);
+    if (Holds.load() == 0) EndByInterrupt(signal);
 }
 
 sigset_t InterruptSet() {
@@ -41,7 +50,7 @@ void InstallInterruptCleanup() {
     static const bool installed = [] {
         struct sigaction action = {};
         action.sa_handler = OnInterrupt;
-        action.sa_mask = InterruptSet();
+        action.sa_mask = InterruptSet();  // a second interrupt waits while the handler runs
         for (int signal : kInterrupts) {
             struct sigaction previous = {};
             if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
@@ -52,19 +61,15 @@ void InstallInterruptCleanup() {
     (void)installed;
 }
 
-InterruptHold::InterruptHold() {
-    static_assert(sizeof(sigset_t) <= sizeof saved_);
-    const sigset_t interrupts = InterruptSet();
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
-    std::memcpy(saved_, &previous, sizeof previous);
+InterruptHold::InterruptHold() { Holds.fetch_add(1); }
+
+// An interrupt after the count falls to 0 finds no hold and ends the tool itself.
+InterruptHold::~InterruptHold() {
+    if (Holds.fetch_sub(1) != 1) return;
+    if (const int signal = HeldSignal.load()) EndByInterrupt(signal);
 }
 
-InterruptHold::~InterruptHold() {
-    sigset_t previous;
-    std::memcpy(&previous, saved_, sizeof previous);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
+bool InterruptHold::Interrupted() const { return HeldSignal.load() != 0; }
 
 // The folder is set before the name, and the name cleared first, so that the handler never
 // pairs a name with another folder.

@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "tool/common/tool_error.hpp"
@@ -12,12 +10,6 @@
 
 namespace quorvel::tool {
 namespace {
-
-mode_t CurrentUmask() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return mask;
-}
 
 bool Exists(int folder, const std::string& name) {
     struct stat info;
@@ -55,8 +47,7 @@ Extractor::Extractor(const ExtractOptions& options, NameText& names, Reporter& r
       progress_(progress),
       target_(options.folder),
       patterns_(options.patterns),
-      overwrite_(options.overwrite, reporter, [this] { Collect(true); }),  // the files before are told of first
-      umask_(CurrentUmask()) {}
+      overwrite_(options.overwrite, reporter, [this] { Collect(true); }) {}  // the files before are told of first
 
 void Extractor::Fail(const std::string& message) {
     Collect(true);
@@ -153,9 +144,11 @@ void Extractor::TakeFile(const reader::Entry& entry, reader::ArchiveReader& arch
     SettleIfWriting(JoinedPath(parts));
     std::string name = std::move(parts.back());
     parts.pop_back();
-    const int folder = target_.Folder(parts);
-    bool replace = false;
-    if (Exists(folder, name)) {
+    const SharedFolder& shared = target_.Folder(parts);
+    const int folder = shared->get();
+    // What stands at the name is replaced anyway: the writer finds out as it names the file.
+    bool replace = overwrite_.ReplacesAll();
+    if (!replace && Exists(folder, name)) {
         parts.push_back(name);
         switch (overwrite_.Decide(target_.PathOf(parts))) {
             case ExistingFile::Keep:
@@ -171,16 +164,13 @@ void Extractor::TakeFile(const reader::Entry& entry, reader::ArchiveReader& arch
         parts.pop_back();
     }
     parts.push_back(name);
-    Write(entry, archive, folder, std::move(parts), replace);
+    Write(entry, archive, shared, std::move(parts), replace);
 }
 
-void Extractor::Write(const reader::Entry& entry, reader::ArchiveReader& archive, int folder,
+// The writer keeps the folder open after this thread has moved on to others.
+void Extractor::Write(const reader::Entry& entry, reader::ArchiveReader& archive, SharedFolder folder,
                       std::vector<std::string> parts, bool replace) {
-    const std::string shown = target_.PathOf(parts);
-    // The writer keeps the folder open after this thread has moved on to others.
-    UniqueFd own(fcntl(folder, F_DUPFD_CLOEXEC, 0));
-    if (!own.valid()) throw ToolError(shown + ": cannot be written (" + std::strerror(errno) + ")");
-    writer_.Begin({std::move(own), shown, parts.back(), parts.size() == 1, replace, entry.times, umask_});
+    writer_.Begin({std::move(folder), target_.PathOf(parts), parts.back(), parts.size() == 1, replace, entry.times});
     writing_.push_back(JoinedPath(parts));
     WriterSink sink(writer_, progress_);
     try {

@@ -58,8 +58,8 @@ private:
     void TakeFolder(const std::vector<std::string>& parts);
     void TakeFile(const reader::Entry& entry, reader::ArchiveReader& archive, std::vector<std::string> parts);
     // Hands the file to the writer and its data after it.
-    void Write(const reader::Entry& entry, reader::ArchiveReader& archive, int folder, std::vector<std::string> parts,
-               bool replace);
+    void Write(const reader::Entry& entry, reader::ArchiveReader& archive, SharedFolder folder,
+               std::vector<std::string> parts, bool replace);
     // Counts or reports the files the writer has finished, in order; waits for all of them
     // when `all`. Throws ExtractionStopped at a failure that would repeat.
     void Collect(bool all);
@@ -79,7 +79,6 @@ private:
     TargetFolder target_;
     NamePatterns patterns_;
     OverwriteChoice overwrite_;
-    mode_t umask_;
     ExtractCounts counts_;
     std::deque<std::string> writing_;  // the files handed to the writer and not collected, oldest first
     FileWriter writer_;                 // last: its thread stops before the rest goes

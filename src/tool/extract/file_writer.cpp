@@ -9,7 +9,8 @@ namespace {
 
 // Bytes handed to the thread in one piece: one write for most files, few for a large one.
 constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
-// Handed over and not yet written at most, in bytes and in files; the reader waits beyond.
+// Handed over and not yet written at most, in bytes and in files; the reader waits beyond,
+// until half of them are written.
 constexpr std::uint64_t kMaxBytesQueued = std::uint64_t{8} << 20;
 constexpr std::size_t kMaxFilesQueued = 64;
 // Whole files handed over before the thread is woken for them. Waking it costs the reading
@@ -24,32 +25,32 @@ struct FileWriter::File {
     std::deque<std::vector<std::uint8_t>> pieces;  // handed over, not yet written
     bool ended = false;
     bool dropped = false;
-    bool finished = false;
     Outcome outcome{Result::Dropped, {}};
 };
 
-FileWriter::FileWriter() : thread_([this] { Run(); }) {
-    // The thread was made with the interrupts open, as this one had them.
-    interruptsLeftToWriter_.emplace();
-}
+FileWriter::FileWriter() : thread_([this] { Run(); }) {}
 
 FileWriter::~FileWriter() {
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    writerWake_.notify_one();
     thread_.join();
-    interruptsLeftToWriter_.reset();
 }
 
-// The thread is not woken here: HandOver decides when, once the file's bytes are given.
+// Nothing is shared yet: the file goes over with its first bytes, or its end.
 void FileWriter::Begin(Order order) {
-    auto file = std::make_unique<File>();
-    file->order = std::move(order);
-    std::unique_lock lock(mutex_);
-    WaitForWriter(lock, [this] { return unfinished_ < kMaxFilesQueued; });
-    files_.push_back(std::move(file));
+    begun_ = std::make_unique<File>();
+    begun_->order = std::move(order);
+}
+
+void FileWriter::Enqueue(Lock& lock) {
+    if (!begun_) return;
+    WaitForWriter(
+        lock, [this] { return unfinished_ < kMaxFilesQueued; },
+        [this] { return unfinished_ <= kMaxFilesQueued / 2; });
+    files_.push_back(std::move(begun_));
     ++unfinished_;
 }
 
@@ -64,9 +65,12 @@ void FileWriter::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void FileWriter::HandOver(bool last) {
-    std::unique_lock lock(mutex_);
+    Lock lock(mutex_);
+    Enqueue(lock);
     if (!filling_.empty()) {
-        WaitForWriter(lock, [this] { return bytesQueued_ < kMaxBytesQueued; });
+        WaitForWriter(
+            lock, [this] { return bytesQueued_ < kMaxBytesQueued; },
+            [this] { return bytesQueued_ <= kMaxBytesQueued / 2; });
         bytesQueued_ += filling_.size();
         files_.back()->pieces.push_back(std::move(filling_));
         filling_ = {};
@@ -78,21 +82,24 @@ void FileWriter::HandOver(bool last) {
     files_.back()->ended = last;
     const bool wake = !last || files_.size() - started_ >= kFilesPerWakeUp;
     lock.unlock();
-    if (wake) changed_.notify_all();
+    if (wake) writerWake_.notify_one();
 }
 
 // The thread may be asleep with files it was not woken for, so it is woken before any wait.
-template <class Ready>
-void FileWriter::WaitForWriter(std::unique_lock<std::mutex>& lock, Ready ready) {
+void FileWriter::WaitForWriter(Lock& lock, const std::function<bool()>& ready, const std::function<bool()>& resumed) {
     if (ready()) return;
-    changed_.notify_all();
-    changed_.wait(lock, ready);
+    writerWake_.notify_one();
+    while (!resumed()) {
+        readerWaitsFor_ = resumed;
+        readerWake_.wait(lock);
+    }
+    readerWaitsFor_ = nullptr;
 }
 
-void FileWriter::Recycle(std::vector<std::uint8_t> piece) {
-    piece.clear();
-    const std::lock_guard lock(mutex_);
-    if (written_.size() < kMaxBytesQueued / kPieceBytes) written_.push_back(std::move(piece));
+void FileWriter::WakeReaderIfResumed() {
+    if (!readerWaitsFor_ || !readerWaitsFor_()) return;
+    readerWaitsFor_ = nullptr;  // woken once
+    readerWake_.notify_one();
 }
 
 void FileWriter::End() { HandOver(true); }
@@ -100,32 +107,43 @@ void FileWriter::End() { HandOver(true); }
 void FileWriter::Drop() {
     filling_.clear();
     {
-        const std::lock_guard lock(mutex_);
+        Lock lock(mutex_);
+        Enqueue(lock);
         files_.back()->dropped = true;
     }
-    changed_.notify_all();
+    writerWake_.notify_one();
 }
 
+// The outcomes of all files finished by then are taken at once; while none is, the answer
+// needs no lock.
 std::optional<FileWriter::Outcome> FileWriter::TakeOutcome(bool wait) {
-    std::unique_lock lock(mutex_);
-    if (files_.empty() || (!wait && !files_.front()->finished)) return std::nullopt;
-    WaitForWriter(lock, [this] { return files_.front()->finished; });
-    Outcome outcome = std::move(files_.front()->outcome);
-    files_.pop_front();
-    --started_;
+    if (outcomes_.empty() && (wait || finishedFirst_.load(std::memory_order_acquire) != 0)) {
+        Lock lock(mutex_);
+        if (wait && !files_.empty()) {
+            const std::function<bool()> finished = [this] { return finishedFirst_ != 0; };
+            WaitForWriter(lock, finished, finished);
+        }
+        for (; finishedFirst_ != 0; --finishedFirst_, --started_) {
+            outcomes_.push_back(std::move(files_.front()->outcome));
+            files_.pop_front();
+        }
+    }
+    if (outcomes_.empty()) return std::nullopt;
+    Outcome outcome = std::move(outcomes_.front());
+    outcomes_.pop_front();
     return outcome;
 }
 
 void FileWriter::Run() {
+    Lock lock(mutex_);
     for (;;) {
-        File* file = nullptr;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || started_ < files_.size(); });
-            if (stopping_) return;
-            file = files_[started_++].get();
-        }
-        WriteFile(*file);
+        writerWake_.wait(lock, [this] { return stopping_ || started_ < files_.size(); });
+        if (stopping_) return;
+        File& file = *files_[started_++];
+        file.outcome = WriteFile(file, lock);
+        ++finishedFirst_;
+        --unfinished_;
+        WakeReaderIfResumed();
     }
 }
 
@@ -134,34 +152,69 @@ FileWriter::Outcome FileWriter::Failed(const std::string& message, bool repeats)
     return Outcome{Result::Failed, message, repeats};
 }
 
+std::optional<std::deque<std::vector<std::uint8_t>>> FileWriter::TakePieces(File& file, Lock& lock, bool& ended) {
+    writerWake_.wait(lock, [&] { return stopping_ || file.dropped || file.ended || !file.pieces.empty(); });
+    if (stopping_ || file.dropped) {
+        for (const auto& left : file.pieces) bytesQueued_ -= left.size();
+        file.pieces.clear();
+        return std::nullopt;
+    }
+    std::deque<std::vector<std::uint8_t>> pieces = std::move(file.pieces);
+    file.pieces.clear();
+    for (const auto& piece : pieces) bytesQueued_ -= piece.size();
+    ended = file.ended;
+    WakeReaderIfResumed();
+    return pieces;
+}
+
+void FileWriter::GiveBack(std::deque<std::vector<std::uint8_t>>& pieces) {
+    for (std::vector<std::uint8_t>& piece : pieces) {
+        piece.clear();
+        if (written_.size() < kMaxBytesQueued / kPieceBytes) written_.push_back(std::move(piece));
+    }
+    pieces.clear();
+}
+
 // Makes the file, writes its pieces as they come and names it once they all came; a file
 // dropped, failed, or left when the writer stops, is closed unnamed, which leaves nothing
-// behind. Once the writer has stopped, a file is not begun.
-void FileWriter::WriteFile(File& file) {
+// behind. Once the writer has stopped, a file is not begun. A small file whose bytes all
+// came together takes the lock once: to be taken, and its buffers given back with the next.
+FileWriter::Outcome FileWriter::WriteFile(File& file, Lock& lock) {
     std::optional<Outcome> failed;
     std::optional<PendingFile> pending;
-    if (!HasStopped()) {
-        try {
-            pending.emplace(file.order.folder.get(), file.order.shownPath, file.order.inTarget);
-        } catch (const EntryFailure& failure) {
-            failed = Failed(failure.what(), failure.repeats);
-        } catch (const std::exception& error) {
-            failed = Failed(error.what(), false);
+    if (!HasStopped()) pending.emplace(file.order.folder->get(), file.order.shownPath, file.order.inTarget);
+    std::deque<std::vector<std::uint8_t>> written;
+    bool ended = false;
+    std::optional<Outcome> outcome;
+    while (!outcome) {
+        GiveBack(written);
+        std::optional<std::deque<std::vector<std::uint8_t>>> pieces = TakePieces(file, lock, ended);
+        lock.unlock();
+        if (!pieces) {
+            outcome = Finish(file, pending, failed, false);
+        } else {
+            for (const std::vector<std::uint8_t>& piece : *pieces) {
+                if (!pending || failed) break;
+                pending->Write(piece);
+                if (const std::optional<EntryFailure> failure = pending->WriteFailure())
+                    failed = Failed(failure->what(), failure->repeats);
+            }
+            if (ended) outcome = Finish(file, pending, failed, true);
+            written = std::move(*pieces);
         }
+        lock.lock();
     }
-    bool complete = false;
-    while (std::optional<std::vector<std::uint8_t>> piece = NextPiece(file, complete)) {
-        if (pending && !failed) {
-            pending->Write(*piece);
-            if (const std::optional<EntryFailure> failure = pending->WriteFailure())
-                failed = Failed(failure->what(), failure->repeats);
-        }
-        Recycle(std::move(*piece));
-    }
+    GiveBack(written);
+    return *outcome;
+}
+
+// Names the file when it is complete; closes it, and lets go of its folder, either way.
+FileWriter::Outcome FileWriter::Finish(File& file, std::optional<PendingFile>& pending,
+                                       std::optional<Outcome>& failed, bool complete) {
     Outcome outcome = failed ? std::move(*failed) : Outcome{Result::Dropped, {}};
     if (!failed && complete && pending) {
         try {
-            pending->Commit(file.order.times, file.order.umask, file.order.name, file.order.replace);
+            pending->Commit(file.order.times, file.order.name, file.order.replace);
             outcome = Outcome{Result::Written, {}};
         } catch (const EntryFailure& failure) {
             outcome = Failed(failure.what(), failure.repeats);
@@ -170,35 +223,8 @@ void FileWriter::WriteFile(File& file) {
         }
     }
     pending.reset();
-    file.order.folder.Reset();
-    {
-        const std::lock_guard lock(mutex_);
-        file.outcome = std::move(outcome);
-        file.finished = true;
-        --unfinished_;
-    }
-    changed_.notify_all();
-}
-
-// The file's next piece; nothing once all were taken (`complete` set) or it was dropped.
-std::optional<std::vector<std::uint8_t>> FileWriter::NextPiece(File& file, bool& complete) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stopping_ || file.dropped || file.ended || !file.pieces.empty(); });
-    if (stopping_ || file.dropped) {
-        for (const auto& left : file.pieces) bytesQueued_ -= left.size();
-        file.pieces.clear();
-        return std::nullopt;
-    }
-    if (file.pieces.empty()) {
-        complete = true;
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> piece = std::move(file.pieces.front());
-    file.pieces.pop_front();
-    bytesQueued_ -= piece.size();
-    lock.unlock();
-    changed_.notify_all();
-    return piece;
+    file.order.folder.reset();
+    return outcome;
 }
 
 }  // namespace quorvel::tool

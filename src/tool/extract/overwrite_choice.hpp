@@ -21,6 +21,8 @@ public:
 
     // Asks when it is to ask: yes, no, all (yes from now on), none (no from now on), rename.
     ExistingFile Decide(const std::string& shownPath);
+    // Every existing file is replaced from now on, without a question.
+    bool ReplacesAll() const { return mode_ == Overwrite::Always; }
 
 private:
     ExistingFile Ask(const std::string& shownPath);

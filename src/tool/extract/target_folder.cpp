@@ -20,8 +20,8 @@ constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 TargetFolder::TargetFolder(const std::string& path) : path_(path) {
     std::error_code error;
     std::filesystem::create_directories(path, error);
-    root_ = UniqueFd(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!root_.valid())
+    root_ = std::make_shared<const UniqueFd>(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!root_->valid())
         throw ToolError(path + ": cannot be extracted into (" + std::strerror(error ? error.value() : errno) + ")");
 }
 
@@ -32,7 +32,7 @@ std::string TargetFolder::PathOf(std::span<const std::string> parts) const {
 }
 
 // Made, or found made; opened without following a link at the name.
-UniqueFd TargetFolder::OpenPart(int parent, std::span<const std::string> parts) const {
+SharedFolder TargetFolder::OpenPart(int parent, std::span<const std::string> parts) const {
     const char* name = parts.back().c_str();
     if (parts.back().empty() || parts.back() == "." || parts.back() == "..")
         throw ToolError(PathOf(parts) + ": not a folder name");
@@ -41,7 +41,7 @@ UniqueFd TargetFolder::OpenPart(int parent, std::span<const std::string> parts) 
         throw EntryFailure(PathOf(parts) + ": cannot make folder (" + std::strerror(errno) + ")",
                            FailureRepeats(errno, inTarget));
     UniqueFd folder(openat(parent, name, kFolderFlags));
-    if (folder.valid()) return folder;
+    if (folder.valid()) return std::make_shared<const UniqueFd>(std::move(folder));
     const int error = errno;
     struct stat info;
     if (fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(info.st_mode))
@@ -51,17 +51,17 @@ UniqueFd TargetFolder::OpenPart(int parent, std::span<const std::string> parts) 
                        FailureRepeats(error, inTarget));
 }
 
-int TargetFolder::Folder(std::span<const std::string> parts) {
+const SharedFolder& TargetFolder::Folder(std::span<const std::string> parts) {
     std::size_t kept = 0;
     while (kept < parts.size() && kept < openNames_.size() && openNames_[kept] == parts[kept]) ++kept;
     openNames_.resize(kept);
     openFolders_.resize(kept);
     for (std::size_t i = kept; i < parts.size(); ++i) {
-        const int parent = i == 0 ? root_.get() : openFolders_[i - 1].get();
+        const int parent = i == 0 ? root_->get() : openFolders_[i - 1]->get();
         openFolders_.push_back(OpenPart(parent, parts.first(i + 1)));
         openNames_.push_back(parts[i]);
     }
-    return parts.empty() ? root_.get() : openFolders_.back().get();
+    return parts.empty() ? root_ : openFolders_.back();
 }
 
 }  // namespace quorvel::tool

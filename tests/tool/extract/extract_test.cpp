@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <random>
 
 #include "packer/item.hpp"
 #include "packer/item_encoder.hpp"
@@ -191,6 +192,103 @@ TEST_F(Extract, InterruptLeavesNothingPartial) {
             if (existing) expected["big.bin"] = "old";
             EXPECT_EQ(TreeOf(dir()), expected);
         }
+    }
+}
+
+// Interrupts at random moments of runs with -y over many small files, on a fresh tree and
+// over an older one: every file left is whole, the old one or the new one, and no temporary
+// name is left, though a file is made, linked under a temporary name and renamed over the
+// old one while the interrupt may come.
+TEST_F(Extract, InterruptAtRandomMomentsLeavesWholeFiles) {
+    constexpr int kFiles = 1000;
+    EntryWriter entries;
+    std::map<std::string, std::string> fresh;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string folder = "d" + std::to_string(i % 10);
+        const Bytes contents = WordBytes(1 + i % 400, static_cast<std::uint32_t>(i));
+        entries.AddFile(folder + "\\f" + std::to_string(i), kTimes, contents);
+        fresh[folder + "/f" + std::to_string(i)] = AsText(contents);
+    }
+    const Bytes archive = Archive(entries);
+    // The older tree, linked into place for each run: making its files anew each time would
+    // take far longer.
+    const fs::path older = work_ / "older";
+    for (const auto& [name, contents] : fresh) WriteFile(older / name, ToBytes("old"));
+    std::mt19937 random(22);
+    int cutShort = 0;  // runs that the interrupt ended with some files written
+    for (const bool existing : {false, true}) {
+        for (int run = 0; run < 20; ++run) {
+            SCOPED_TRACE("run " + std::to_string(run) + (existing ? " over an older tree" : ""));
+            fs::remove_all(dir());
+            fs::create_directories(dir());
+            if (existing) {
+                for (const auto& [name, contents] : fresh) {
+                    fs::create_directories((dir() / name).parent_path());
+                    fs::create_hard_link(older / name, dir() / name);
+                }
+            }
+            // Counted from the first file's making, so that a slow start does not put the
+            // moments before the extraction.
+            const auto delay = std::chrono::microseconds(random() % 20000);
+            std::optional<std::chrono::steady_clock::time_point> started;
+            const auto interruptWhen = [&] {
+                if (!started && fs::exists(dir() / "d0" / "f0") && (!existing || ReadText(dir() / "d0" / "f0") != "old"))
+                    started = std::chrono::steady_clock::now();
+                return started && std::chrono::steady_clock::now() >= *started + delay;
+            };
+            const RunResult result = Run(archive, {"-y"}, {.interruptWhen = interruptWhen});
+            std::size_t written = 0;
+            for (const auto& [name, what] : TreeOf(dir())) {
+                if (what == kFolder) continue;
+                const auto original = fresh.find(name);
+                ASSERT_TRUE(original != fresh.end()) << name;
+                written += what == original->second ? 1 : 0;
+                if (what != original->second) EXPECT_TRUE(existing && what == "old") << name << ": " << what.size() << " bytes";
+            }
+            ExpectNothingEscapedOrLeft();
+            if (result.signal == SIGINT && written > 0 && written < fresh.size()) ++cutShort;
+        }
+    }
+    EXPECT_GT(cutShort, 10);
+}
+
+// The first bytes decide the mode a file is made with, however few of them there are; a
+// file replacing another gets its own mode and bytes, not the old one's.
+TEST_F(Extract, ShortFilesGetTheirBytesAndMode) {
+    const struct {
+        std::string name;
+        std::string contents;
+        mode_t mode;
+    } files[] = {
+        {"empty", "", 0666},     {"hash", "#", 0666},         {"shebang", "#!", 0755},
+        {"elf3", "\x7F" "EL", 0666}, {"elf", "\x7F" "ELF", 0755}, {"script", "#!/bin/sh\n", 0755},
+        {"text", "text", 0666},
+    };
+    EntryWriter entries;
+    for (const auto& file : files) entries.AddFile(file.name, kTimes, ToBytes(file.contents));
+    const Bytes archive = Archive(entries);
+    const mode_t mask = umask(0);
+    umask(mask);
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "replacing" : "fresh");
+        fs::remove_all(dir());
+        fs::create_directories(dir());
+        if (existing) {
+            for (const auto& file : files) {
+                WriteBytes(dir() / file.name, ToBytes("older and longer"));
+                chmod((dir() / file.name).c_str(), 0600 | (file.mode & 0111 ? 0 : 0100));
+            }
+        }
+        const RunResult result = Run(archive, {"-y"});
+        EXPECT_EQ(result.exitCode, 0) << result.errors;
+        for (const auto& file : files) {
+            EXPECT_EQ(ReadText(dir() / file.name), file.contents) << file.name;
+            struct stat info;
+            ASSERT_EQ(lstat((dir() / file.name).c_str(), &info), 0) << file.name;
+            EXPECT_EQ(info.st_mode & 0777, file.mode & ~mask) << file.name;
+            EXPECT_EQ(info.st_nlink, 1u) << file.name;
+        }
+        ExpectNothingEscapedOrLeft();
     }
 }
 

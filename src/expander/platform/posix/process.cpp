@@ -25,7 +25,9 @@ namespace {
 volatile std::sig_atomic_t OutputGuarded;
 char GuardedSystemName[posix::kSystemNameSize];
 sigset_t Interrupts;
-sigset_t MaskBeforeHold;
+// Set between HoldInterrupts and ReleaseInterrupts; an interrupt that came meanwhile.
+volatile std::sig_atomic_t InterruptsHeld;
+volatile std::sig_atomic_t HeldInterrupt;
 
 ProcessEndHook EndHook;
 FaultReporter Reporter;
@@ -82,12 +84,22 @@ void OnFault(int, siginfo_t* info, void* context) {
 
 // Removes the unfinished output file, then lets the signal end the process as it would
 // have. Only async-signal-safe calls, on state prepared at registration.
-void OnInterrupt(int signal) {
+void EndByInterrupt(int signal) {
     if (OutputGuarded != 0) syscall(SYS_unlinkat, posix::HeldFolder, GuardedSystemName, 0);
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigaction(signal, &action, nullptr);
     raise(signal);
+}
+
+// During a hold the file may be made and not yet registered: the interrupt waits for the
+// release, which ends the process then.
+void OnInterrupt(int signal) {
+    if (InterruptsHeld != 0) {
+        HeldInterrupt = signal;
+        return;
+    }
+    EndByInterrupt(signal);
 }
 
 void InstallFaultHandlers() {
@@ -158,10 +170,13 @@ void GuardOutputFile(FileObject* file) {
     OutputGuarded = 1;
 }
 
-// The release restores the mask the hold found, which may block some of them already.
-void HoldInterrupts() { sigprocmask(SIG_BLOCK, &Interrupts, &MaskBeforeHold); }
+// A flag the handler reads rather than a signal mask: no system call for every file.
+void HoldInterrupts() { InterruptsHeld = 1; }
 
-void ReleaseInterrupts() { sigprocmask(SIG_SETMASK, &MaskBeforeHold, nullptr); }
+void ReleaseInterrupts() {
+    InterruptsHeld = 0;
+    if (HeldInterrupt != 0) EndByInterrupt(HeldInterrupt);
+}
 
 // The command is one file name relative to the current folder. An executable regular file
 // is started without arguments; any other existing file goes to xdg-open. Neither is
