@@ -97,7 +97,16 @@ RunResult RunSelfExtractor(Build build, const std::filesystem::path& file, RunOp
     options.environment.emplace("WINELOADER", windows.loader);
     options.environment.emplace("WINEDEBUG", "-all");
     options.environment.emplace("WINEDLLOVERRIDES", "mscoree,mshtml=");
-    return RunProgram({windows.loader, file.string()}, options);
+    RunResult result = RunProgram({windows.loader, file.string()}, options);
+    // The Expander's first act is to print its banner: a failed run with no output at all is
+    // Wine that did not start the program (seen once in a few thousand runs, in a hundredth
+    // of a second), so it is started once more, and what Wine said is shown.
+    if (result.output.empty() && result.exitCode > 0) {
+        std::cerr << "Wine did not start " << file.filename().string() << " (exit code " << result.exitCode
+                  << "): " << result.errors << "; starting it again\n";
+        result = RunProgram({windows.loader, file.string()}, options);
+    }
+    return result;
 }
 
 // A native run in an empty folder that needed no answers and succeeded is checked against
