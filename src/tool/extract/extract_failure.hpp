@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -35,6 +36,12 @@ struct EntryFailure : ToolError {
         : ToolError(message), repeats(repeatsForEveryEntry) {}
     bool repeats;
 };
+
+// "PATH: what (the system's words for the error)", and whether it repeats for every entry.
+inline EntryFailure FailureOf(const std::string& shownPath, const std::string& what, int error, bool inTargetFolder) {
+    return EntryFailure(shownPath + ": " + what + " (" + std::strerror(error) + ")",
+                        FailureRepeats(error, inTargetFolder));
+}
 
 // The extraction ends: the message names the failure and the entry.
 struct ExtractionStopped : std::runtime_error {

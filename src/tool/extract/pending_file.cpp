@@ -57,7 +57,7 @@ PendingFile::~PendingFile() {
 }
 
 EntryFailure PendingFile::Failure(const std::string& what, int error) const {
-    return EntryFailure(shownPath_ + ": " + what + " (" + std::strerror(error) + ")", FailureRepeats(error, inTarget_));
+    return FailureOf(shownPath_, what, error, inTarget_);
 }
 
 void PendingFile::Fail(const std::string& what, int error) const { throw Failure(what, error); }

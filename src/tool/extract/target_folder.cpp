@@ -38,8 +38,7 @@ SharedFolder TargetFolder::OpenPart(int parent, std::span<const std::string> par
         throw ToolError(PathOf(parts) + ": not a folder name");
     const bool inTarget = parts.size() == 1;
     if (mkdirat(parent, name, 0777) != 0 && errno != EEXIST)
-        throw EntryFailure(PathOf(parts) + ": cannot make folder (" + std::strerror(errno) + ")",
-                           FailureRepeats(errno, inTarget));
+        throw FailureOf(PathOf(parts), "cannot make folder", errno, inTarget);
     UniqueFd folder(openat(parent, name, kFolderFlags));
     if (folder.valid()) return std::make_shared<const UniqueFd>(std::move(folder));
     const int error = errno;
@@ -47,8 +46,7 @@ SharedFolder TargetFolder::OpenPart(int parent, std::span<const std::string> par
     if (fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(info.st_mode))
         throw ToolError(PathOf(parts) + ": cannot make folder: " +
                         (S_ISLNK(info.st_mode) ? "a link stands there, and links are not followed" : "a file stands there"));
-    throw EntryFailure(PathOf(parts) + ": cannot open folder (" + std::strerror(error) + ")",
-                       FailureRepeats(error, inTarget));
+    throw FailureOf(PathOf(parts), "cannot open folder", error, inTarget);
 }
 
 const SharedFolder& TargetFolder::Folder(std::span<const std::string> parts) {
