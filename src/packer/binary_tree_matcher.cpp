@@ -46,6 +46,7 @@ void BinaryTreeMatcher::Start(const JoinedBytes& bytes, std::uint32_t depth, std
     bytes_ = bytes;
     depth_ = depth;
     niceLength_ = std::min(niceLength, kMaxMatchLength);
+    lastFirstDistance_ = 0;
 }
 
 std::size_t BinaryTreeMatcher::Find(std::size_t position, Match* out) {
@@ -56,6 +57,34 @@ void BinaryTreeMatcher::Skip(std::size_t position) {
     Walk<false>(position, nullptr);
 }
 
+void BinaryTreeMatcher::SkipCovered(std::size_t position, std::uint32_t length, std::uint32_t distance) {
+    std::size_t next = position + 1;
+    const std::size_t end = position + length;
+    // A match at distance 1 lies in a run of one byte. Inside it, every position whose run
+    // goes on for the nice length finds the position before it first, sharing all it
+    // compares, and takes its place in their tree with its subtrees: the last of them ends
+    // up where the one at `position` was, and those before it are nowhere. So it is put
+    // there at once, and only the positions near the run's end are walked.
+    if (distance == 1 && length > niceLength_ + 1) {
+        const std::uint8_t* first = bytes_.At(next);
+        std::int32_t& root = treeRoot_[RootOf(first)];
+        if (root == static_cast<std::int32_t>(Numbered(position))) {
+            const std::size_t last = end - niceLength_;
+            const std::uint32_t self = Numbered(last);
+            std::int32_t* const children = children_.data();
+            children[Slot(static_cast<std::int32_t>(self))] = children[Slot(root)];
+            children[Slot(static_cast<std::int32_t>(self)) + 1] = children[Slot(root) + 1];
+            root = static_cast<std::int32_t>(self);
+            newestPair_[PairOf(first)] = static_cast<std::int32_t>(self);
+            lastSelf_ = self;
+            lastFirstDistance_ = 1;
+            lastFirstLength_ = niceLength_;
+            next = last + 1;
+        }
+    }
+    for (; next < end; ++next) Skip(next);
+}
+
 template <bool kReport>
 std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
     const std::size_t remaining = bytes_.size() - position;
@@ -64,7 +93,7 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
     const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(niceLength_, remaining));
     // Distances are taken modulo 2^32, so that a position out of reach and an empty entry
     // both come out larger than the reach.
-    const auto self = static_cast<std::uint32_t>(base_) + static_cast<std::uint32_t>(position);
+    const std::uint32_t self = Numbered(position);
     Match* next = out;
     std::uint32_t longest = 1;
 
@@ -88,6 +117,14 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
     std::int32_t* larger = smaller + 1;
     std::uint32_t smallerShared = 0;
     std::uint32_t largerShared = 0;
+    // In a run of one byte, or of a short pattern, the first candidate is the one after the
+    // last walk's first, at the same distance: this position shares all but the first of
+    // the bytes that one did, so only the bytes behind them are compared. Without this,
+    // every position of a long run compared the whole nice length again.
+    const bool followsLastWalk = self == lastSelf_ + 1 && candidate == static_cast<std::int32_t>(self - lastFirstDistance_);
+    std::uint32_t known = followsLastWalk && lastFirstLength_ > 0 ? std::min(lastFirstLength_ - 1, limit) : 0;
+    lastSelf_ = self;
+    lastFirstDistance_ = 0;
     for (std::uint32_t tries = depth_;; --tries) {
         const std::uint32_t distance = self - static_cast<std::uint32_t>(candidate);
         if (distance > kMaxDistance || tries == 0) {
@@ -96,7 +133,13 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
         }
         const std::uint8_t* there = here - distance;
         std::int32_t* const below = children + Slot(candidate);
-        const std::uint32_t length = CommonLength(there, here, std::min(smallerShared, largerShared), limit);
+        const std::uint32_t length =
+            CommonLength(there, here, std::max(known, std::min(smallerShared, largerShared)), limit);
+        if (lastFirstDistance_ == 0) {
+            lastFirstDistance_ = distance;
+            lastFirstLength_ = length;
+            known = 0;
+        }
         if (kReport && length > longest) {
             longest = length;
             *next++ = Match{length, distance};

@@ -36,8 +36,14 @@ public:
     std::size_t Find(std::size_t position, Match* out);
     // Inserts `position` without reporting its matches.
     void Skip(std::size_t position);
+    // Inserts the positions after `position` that a match found there covers, as Skip would
+    // one by one; `position` must be the last one searched.
+    void SkipCovered(std::size_t position, std::uint32_t length, std::uint32_t distance);
 
 private:
+    std::uint32_t Numbered(std::size_t position) const {
+        return static_cast<std::uint32_t>(base_) + static_cast<std::uint32_t>(position);
+    }
     template <bool kReport>
     std::size_t Walk(std::size_t position, Match* out);
 
@@ -48,6 +54,11 @@ private:
     std::vector<std::int32_t> treeRoot_;     // by hash of three bytes: the newest position
     std::vector<std::int32_t> newestPair_;   // by the two bytes themselves
     std::vector<std::int32_t> children_;     // smaller and larger subtree of each window slot
+    // The first comparison of the last walk: the position walked, the candidate's distance
+    // and the bytes they share.
+    std::uint32_t lastSelf_ = 0;
+    std::uint32_t lastFirstDistance_ = 0;
+    std::uint32_t lastFirstLength_ = 0;
 };
 
 }  // namespace quorvel::packer

@@ -134,7 +134,7 @@ private:
             static_cast<std::uint32_t>(std::min<std::size_t>(kMaxMatchLength, bytes_.size() - position));
         const std::uint8_t* here = bytes_.At(position);
         const std::uint32_t length = CommonLength(here - distance, here, rules_.niceLength, limit);
-        for (std::size_t skipped = 1; skipped < length; ++skipped) matcher_.Skip(position + skipped);
+        matcher_.SkipCovered(position, length, distance);
         Take(MatchItem(length, distance));
         return length;
     }

@@ -128,6 +128,45 @@ TEST(BinaryTreeMatcherTest, ReportsTheNearestMatchOfEveryLength) {
     }
 }
 
+// Skipping what a match covers at once leaves the trees as skipping it position by position
+// does: both matchers find the same matches everywhere after. Runs shorter and longer than
+// the nice length, ending in one of a few bytes, so that where a match is cut short up to 52
+// bytes before a run's end, the nearest longer match is an earlier run's end; a run that
+// reaches the data's end; matches at other distances.
+TEST(BinaryTreeMatcherTest, SkippingAMatchAtOnceEqualsSkippingEachPosition) {
+    constexpr std::uint32_t kNice = 40;
+    std::mt19937 random(31);
+    Bytes bytes = RandomBytes(300, 32);
+    for (int run = 0; run < 60; ++run) {
+        bytes.insert(bytes.end(), 20 + random() % 200, run % 5 == 4 ? 0xAA : 0);
+        bytes.push_back(static_cast<std::uint8_t>(1 + random() % 3));
+        const Bytes text = run % 3 == 0 ? Records(100, run) : Prose(60, run % 4);
+        bytes.insert(bytes.end(), text.begin(), text.end());
+    }
+    bytes.insert(bytes.end(), 3000, 0);
+    BinaryTreeMatcher atOnce(bytes, 64, kNice), oneByOne(bytes, 64, kNice);
+    std::vector<Match> found(kNice), expected(kNice);
+    for (std::size_t position = 0; position < bytes.size();) {
+        const std::size_t count = atOnce.Find(position, found.data());
+        ASSERT_EQ(count, oneByOne.Find(position, expected.data())) << position;
+        for (std::size_t k = 0; k < count; ++k) {
+            ASSERT_EQ(found[k].length, expected[k].length) << position;
+            ASSERT_EQ(found[k].distance, expected[k].distance) << position;
+        }
+        std::uint32_t length = 1, distance = 1;
+        if (count > 0) {
+            distance = found[count - 1].distance;
+            const std::size_t limit = std::min<std::size_t>(kMaxMatchLength, bytes.size() - position);
+            while (length < limit && bytes[position + length] == bytes[position + length - distance]) ++length;
+            const auto shorter = static_cast<std::uint32_t>(position % 53);
+            if (length > shorter) length -= shorter;
+        }
+        atOnce.SkipCovered(position, length, distance);
+        for (std::uint32_t skipped = 1; skipped < length; ++skipped) oneByOne.Skip(position + skipped);
+        position += length;
+    }
+}
+
 TEST(ItemPricesTest, FirstCodesAndAnEvenRoughParseCostNineBitsASymbol) {
     // Every symbol of either tree equally often.
     std::vector<Item> even;
