@@ -30,13 +30,13 @@ _quorvel() {
         --overwrite) _quorvel_reply -W "ask always never rename" -- "$cur"; return ;;
         -C | -d) _quorvel_reply -d -- "$cur"; return ;;
         -o | --comment-file | --password-file) _quorvel_reply -f -- "$cur"; return ;;
-        --comment | --run) return ;;
+        --comment | --run | --threads) return ;;
     esac
     local options
     case $command in
         "") options="pack list test extract --help --version" ;;
         pack) options="-o -C --stub --comment --comment-file --run --password --password-file --codepage
-                       --allow-unportable-names --strict -1 -2 -3 -4 -5 -6 -7 -8 -9 -L -v -q --help" ;;
+                       --allow-unportable-names --strict -1 -2 -3 -4 -5 -6 -7 -8 -9 --threads -L -v -q --help" ;;
         list) options="--json --codepage --password-file --help" ;;
         test) options="-q --codepage --password-file --help" ;;
         extract) options="-d --overwrite= -y -n -q --codepage --password-file --help" ;;

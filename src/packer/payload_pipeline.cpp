@@ -13,8 +13,8 @@ constexpr std::uint64_t kMaxBytesHeld = std::uint64_t{64} << 20;
 
 }  // namespace
 
-PayloadPipeline::PayloadPipeline(EntryWriter& writer, int effort, Sink sink)
-    : writer_(writer), effort_(effort), sink_(std::move(sink)), pool_(std::thread::hardware_concurrency()) {}
+PayloadPipeline::PayloadPipeline(EntryWriter& writer, int effort, unsigned threads, Sink sink)
+    : writer_(writer), effort_(effort), sink_(std::move(sink)), pool_(threads) {}
 
 void PayloadPipeline::AddFolder(const std::string& name) {
     pending_.push_back({name, nullptr, {}});

@@ -23,7 +23,8 @@ public:
     // Receives the payload bytes of the entries written, after each entry.
     using Sink = std::function<void(std::vector<std::uint8_t> payload)>;
 
-    PayloadPipeline(EntryWriter& writer, int effort, Sink sink);
+    // `threads`: files compressed at once (at least 1), while this thread reads the next.
+    PayloadPipeline(EntryWriter& writer, int effort, unsigned threads, Sink sink);
 
     void AddFolder(const std::string& name);
     void AddFile(PreparedFile file);

@@ -24,7 +24,7 @@ TEST(CompressProgressTest, CountsRiseThroughTheFileToItsSize) {
     for (int effort : {1, 6, 9}) {
         SCOPED_TRACE(effort);
         EntryWriter writer(effort);
-        PayloadPipeline pipeline(writer, effort, [](const Bytes&) {});
+        PayloadPipeline pipeline(writer, effort, 2, [](const Bytes&) {});
         std::vector<std::size_t> told[2];
         PreparedFile a = writer.PrepareFile("a", {}, first, {});
         a.progress = [&](std::size_t done) { told[0].push_back(done); };

@@ -42,27 +42,31 @@ TEST(PayloadPipelineTest, WritesWhatTheWriterWritesInTurn) {
     }
     expected = inTurn.TakePayload();
 
-    EntryWriter writer(4);
-    Bytes payload;
-    std::size_t pieces = 0;
-    PayloadPipeline pipeline(writer, 4, [&](const Bytes& piece) {
-        payload.insert(payload.end(), piece.begin(), piece.end());
-        ++pieces;
-    });
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (i == 3) pipeline.AddFolder("folder");
-        pipeline.AddFile(writer.PrepareFile("f" + std::to_string(i), {}, files[i], ReferenceFor(i)));
+    // The same bytes whatever the number of threads.
+    for (unsigned threads : {1u, 2u, 4u}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        EntryWriter writer(4);
+        Bytes payload;
+        std::size_t pieces = 0;
+        PayloadPipeline pipeline(writer, 4, threads, [&](const Bytes& piece) {
+            payload.insert(payload.end(), piece.begin(), piece.end());
+            ++pieces;
+        });
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (i == 3) pipeline.AddFolder("folder");
+            pipeline.AddFile(writer.PrepareFile("f" + std::to_string(i), {}, files[i], ReferenceFor(i)));
+        }
+        pipeline.Finish();
+        EXPECT_TRUE(payload == expected);
+        EXPECT_EQ(pieces, files.size() + 1);
+        EXPECT_EQ(pipeline.EntriesWritten(), files.size() + 1);
+        EXPECT_EQ(pipeline.BytesWritten(), 300000u + 10 + 5000 + 120000 + 7000 + 1 + 40000);
     }
-    pipeline.Finish();
-    EXPECT_TRUE(payload == expected);
-    EXPECT_EQ(pieces, files.size() + 1);
-    EXPECT_EQ(pipeline.EntriesWritten(), files.size() + 1);
-    EXPECT_EQ(pipeline.BytesWritten(), 300000u + 10 + 5000 + 120000 + 7000 + 1 + 40000);
 }
 
 TEST(PayloadPipelineTest, ACompressionFailureReachesTheCaller) {
     EntryWriter writer(4);
-    PayloadPipeline pipeline(writer, 10, [](const Bytes&) {});  // effort 10 does not exist
+    PayloadPipeline pipeline(writer, 10, 2, [](const Bytes&) {});  // effort 10 does not exist
     // The failure surfaces at the first call that finds the compression done: already in
     // AddFile when the worker was quick, else in Finish.
     EXPECT_THROW(
@@ -130,7 +134,7 @@ Bytes PackedSample(int effort) {
     EntryWriter writer(effort);
     ReferenceChooser chooser(effort);
     Bytes payload;
-    PayloadPipeline pipeline(writer, effort, [&](const Bytes& piece) { payload.insert(payload.end(), piece.begin(), piece.end()); });
+    PayloadPipeline pipeline(writer, effort, 2, [&](const Bytes& piece) { payload.insert(payload.end(), piece.begin(), piece.end()); });
     std::uint64_t time = 133000000000000000ull;
     for (SampleEntry& entry : SampleTree()) {
         if (entry.folder) {

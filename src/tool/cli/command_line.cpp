@@ -39,6 +39,7 @@ void AddPackOptions(CLI::App& pack, PackOptions& options, std::string& codePage)
     pack.add_flag("--strict", options.strict);
     for (int effort = 1; effort <= 9; ++effort)
         pack.add_flag_callback("-" + std::to_string(effort), [&options, effort] { options.effort = effort; });
+    pack.add_option("--threads", options.threads)->check(CLI::Range(1u, kMaxPackThreads));
     pack.add_flag("-q", options.quiet);
     pack.add_flag("-L", options.followFolderLinks);
     pack.add_flag("-v", options.verbose);

@@ -11,6 +11,9 @@ namespace quorvel::tool {
 constexpr int kDefaultEffort = 6;
 constexpr int kDefaultCodePage = 1252;
 
+// More compression threads than this only hold more files in memory at once.
+constexpr unsigned kMaxPackThreads = 256;
+
 struct PackOptions {
     std::string output;
     std::vector<std::string> paths;
@@ -25,6 +28,7 @@ struct PackOptions {
     bool allowUnportableNames = false;  // warn about names Windows cannot create, not refuse
     bool strict = false;                // an input that cannot be stored fails the pack at once
     int effort = kDefaultEffort;
+    unsigned threads = 0;  // --threads: files compressed at once; 0: one per core available
     bool quiet = false;
     bool followFolderLinks = false;  // -L
     bool verbose = false;            // -v: each input skipped named

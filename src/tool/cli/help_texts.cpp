@@ -62,6 +62,8 @@ const char kPackHelp[] =
     "  --strict               an input that cannot be stored is an error: nothing is written\n"
     "  -1 .. -9               compression effort: -1 fastest, -9 smallest (default -6);\n"
     "                         from -4 on, each literal and match is chosen by its cost in bits\n"
+    "  --threads N            compress N files at once (default: one per core available);\n"
+    "                         the archive is the same whatever N\n"
     "  -L                     follow links to folders inside the PATHs too (a link back to\n"
     "                         a folder it lies in is skipped with a warning)\n"
     "  -v                     name each link and special file skipped, instead of one line\n"

@@ -1,5 +1,6 @@
 #include "tool/pack/pack_command.hpp"
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +38,13 @@ ArchiveOptions HeaderFields(const PackOptions& options, Reporter& reporter) {
     if (archive.comment.find('\0') != std::string::npos) throw ToolError("the comment holds a zero byte");
     archive.password = PasswordForPacking(options, reporter);
     return archive;
+}
+
+// The cores this process may run on, which may be fewer than the machine has.
+unsigned CoresAvailable() {
+    cpu_set_t cores;
+    if (sched_getaffinity(0, sizeof cores, &cores) != 0) return 1;
+    return static_cast<unsigned>(std::max(1, CPU_COUNT(&cores)));
 }
 
 std::uint64_t FileBytes(const std::vector<InputEntry>& entries) {
@@ -149,7 +157,8 @@ int RunPack(const PackOptions& options) {
         std::count_if(entries.begin(), entries.end(), [](const InputEntry& entry) { return entry.isFolder; }));
     PackProgress progress(reporter, entries.size() - folders, folders, FileBytes(entries));
     std::vector<bool> addedFolders;  // whether each entry handed to the pipeline is a folder
-    PayloadPipeline pipeline(writer, options.effort, [&](std::vector<std::uint8_t> payload) {
+    const unsigned threads = options.threads != 0 ? options.threads : CoresAvailable();
+    PayloadPipeline pipeline(writer, options.effort, threads, [&](std::vector<std::uint8_t> payload) {
         WithinSizeLimit(options.output, [&] { archiveFile.Append(payload); });
         progress.EntryWritten(addedFolders[pipeline.EntriesWritten() - 1], archiveFile.Size());
     });

@@ -149,18 +149,19 @@ TEST_F(Pack, StubFollowsTheOutputNameUnlessGiven) {
     ExpectNoOutput();
 }
 
+// Twice, and whatever the number of threads compressing.
 TEST_F(Pack, SameInputsGiveTheSameBytes) {
     MakeSampleTree(Input("same"), 20);
     std::ofstream(work_ / "password.txt") << "pw";
     std::vector<Bytes> packs;
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(Quorvel({"pack", "-q", "--password-file", (work_ / "password.txt").string(), "-o", Output().string(),
-                           Input("same").string()})
+    for (const char* threads : {"1", "2", "4", "2"}) {
+        ASSERT_EQ(Quorvel({"pack", "-q", "--threads", threads, "--password-file", (work_ / "password.txt").string(),
+                           "-o", Output().string(), Input("same").string()})
                       .exitCode,
                   0);
         packs.push_back(ReadBytes(Output()));
     }
-    EXPECT_EQ(packs[0], packs[1]);
+    for (const Bytes& pack : packs) EXPECT_EQ(pack, packs[0]);
 }
 
 // Packing leaves a file's last access time as it was and stores the time it had before it
@@ -537,6 +538,7 @@ TEST_F(Pack, MistypedOptionsAreUsageErrors) {
         {"-10", "-10 is no option; the effort is one of -1 .. -9"},
         {"-x", "not expected: -x"},
         {"--bogus", "not expected: --bogus"},
+        {"--threads=0", "--threads: Value 0 not in range 1 to 256"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
