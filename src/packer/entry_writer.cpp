@@ -66,6 +66,12 @@ void EntryWriter::AddFolder(const std::string& name) { PutName(name + kFolderSuf
 void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
 
 void PreparedFile::Compress(int effort) {
+    if (chooseReference) {
+        ReferenceWithPreset chosen = chooseReference(contents);
+        entry.reference = chosen.reference;
+        preset = std::move(chosen.preset);
+        chooseReference = nullptr;
+    }
     const std::size_t prefix = entry.reference.sharedPrefixLength;
     CompressProgress dataProgress;
     if (progress) dataProgress = [this, prefix](std::size_t done) { progress(prefix + done); };
@@ -90,6 +96,14 @@ PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes&
     }
     Remember(contents);
     file.contents = std::move(contents);
+    return file;
+}
+
+PreparedFile EntryWriter::PrepareFileChoosingReference(const std::string& name, const EntryTimes& times,
+                                                       std::vector<std::uint8_t> contents,
+                                                       DeferredReference chooseReference) {
+    PreparedFile file = PrepareFile(name, times, std::move(contents), EntryReference{});
+    file.chooseReference = std::move(chooseReference);
     return file;
 }
 

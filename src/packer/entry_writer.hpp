@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <span>
 #include <string>
 #include <utility>
@@ -33,6 +34,15 @@ struct RawFileEntry {
     std::vector<std::uint8_t> compressedData;
 };
 
+// A reference and the window preset it gives.
+struct ReferenceWithPreset {
+    EntryReference reference;
+    std::vector<std::uint8_t> preset;
+};
+// Chooses a file's reference from its contents, with all it needs of earlier files taken
+// along, so that it can run on any thread.
+using DeferredReference = std::function<ReferenceWithPreset(std::span<const std::uint8_t> contents)>;
+
 // A file entry ready to be compressed: its record's fields, its contents and the window
 // preset its data starts from. Compressing needs nothing else, so it can run apart from
 // the writer, on another thread, while later files are prepared.
@@ -41,6 +51,8 @@ struct PreparedFile {
     std::vector<std::uint8_t> contents;
     std::vector<std::uint8_t> preset;
     CompressProgress progress = {};  // told the contents' bytes done, the shared prefix counted
+    // When set, Compress first chooses the reference and the preset with it.
+    DeferredReference chooseReference = {};
 
     void Compress(int effort);
 };
@@ -59,6 +71,9 @@ public:
     // entry added before it.
     PreparedFile PrepareFile(const std::string& name, const EntryTimes& times, std::vector<std::uint8_t> contents,
                              EntryReference reference);
+    // The same with the reference chosen when the file is compressed.
+    PreparedFile PrepareFileChoosingReference(const std::string& name, const EntryTimes& times,
+                                              std::vector<std::uint8_t> contents, DeferredReference chooseReference);
     void AddPreparedFile(const PreparedFile& file);
     // A file entry exactly as given; the ring model follows only when contents are given.
     void AddRawFile(const RawFileEntry& entry, std::span<const std::uint8_t> contents = {});

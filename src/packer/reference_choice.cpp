@@ -49,17 +49,38 @@ WindowPreset PresetOf(std::span<const std::uint8_t> history, std::size_t prefix)
     return ComputeWindowPreset(static_cast<std::int32_t>(history.size()), static_cast<std::int32_t>(prefix));
 }
 
-// The estimated compressed size of contents[prefix, end) with the candidate's window
-// preset, in bytes; the trial stops once it has come to `enough`, which it can only pass.
-double TrialSize(const EntryWriter& written, const Candidate& c, std::span<const std::uint8_t> contents,
-                 std::size_t end, int effort, double enough) {
-    std::span<const std::uint8_t> preset;
-    if (c.referenceBack != 0) preset = PresetBytes(written.History(c.referenceBack), c.sharedPrefix);
+// A candidate with the window preset it gives.
+struct Trial {
+    Candidate candidate;
+    std::vector<std::uint8_t> preset;
+};
+
+// The estimated compressed size of contents[prefix, end) with the trial's window preset,
+// in bytes; the trial stops once it has come to `enough`, which it can only pass.
+double TrialSize(const Trial& trial, std::span<const std::uint8_t> contents, std::size_t end, int effort,
+                 double enough) {
+    const Candidate& c = trial.candidate;
     const auto part = contents.subspan(c.sharedPrefix, end - c.sharedPrefix);
     // Each reference costs the two bytes of its prefix length.
     SizeEstimate estimate(c.referenceBack != 0 ? 2 : 0, enough);
-    FindItemsInto(preset, part, effort, estimate);
+    FindItemsInto(trial.preset, part, effort, estimate);
     return estimate.Bytes();
+}
+
+// The trial giving the smallest size, the first of equal ones; `first` is tried first.
+ReferenceWithPreset Decide(std::vector<Trial>& trials, std::size_t first, std::span<const std::uint8_t> contents,
+                           std::size_t end, int effort) {
+    std::size_t best = first;
+    double bestSize = TrialSize(trials[first], contents, end, effort, std::numeric_limits<double>::infinity());
+    for (std::size_t i = 0; i < trials.size(); ++i) {
+        if (i == first) continue;
+        // An earlier candidate wins a tie, so it may stop only once it is larger.
+        const double enough = i < best ? std::nextafter(bestSize, std::numeric_limits<double>::infinity()) : bestSize;
+        const double size = TrialSize(trials[i], contents, end, effort, enough);
+        if (size < bestSize || (size == bestSize && i < best)) best = i, bestSize = size;
+    }
+    const Candidate& c = trials[best].candidate;
+    return {{c.referenceBack, static_cast<std::uint32_t>(c.sharedPrefix)}, std::move(trials[best].preset)};
 }
 
 void AddCandidate(std::vector<Candidate>& candidates, const Candidate& c) {
@@ -78,7 +99,13 @@ void ReferenceChooser::Remember(std::span<const std::uint8_t> contents, const st
 
 EntryReference ReferenceChooser::Choose(const EntryWriter& written, std::span<const std::uint8_t> contents,
                                         const std::string& extension) const {
-    if (contents.empty() || extensions_.empty()) return {};
+    return Defer(written, contents, extension)(contents).reference;
+}
+
+DeferredReference ReferenceChooser::Defer(const EntryWriter& written, std::span<const std::uint8_t> contents,
+                                          const std::string& extension) const {
+    const auto none = [](std::span<const std::uint8_t>) { return ReferenceWithPreset{}; };
+    if (contents.empty() || extensions_.empty()) return none;
     std::vector<Candidate> all;
     std::vector<Candidate> candidates;
     std::vector<FingerprintIndex::Region> regions;
@@ -104,29 +131,26 @@ EntryReference ReferenceChooser::Choose(const EntryWriter& written, std::span<co
                      [](const Candidate& a, const Candidate& b) { return a.sharedPrefix > b.sharedPrefix; });
     for (std::size_t i = 0; i < all.size() && i < kPrefixCandidates && all[i].sharedPrefix > 0; ++i)
         AddCandidate(candidates, all[i]);
-    if (candidates.empty()) return {};
+    if (candidates.empty()) return none;
     std::size_t longestPrefix = 0;
     for (const Candidate& c : candidates) longestPrefix = std::max(longestPrefix, c.sharedPrefix);
     const std::size_t end = std::min(contents.size(), longestPrefix + kTrialLength);
-    const int trialEffort = std::min(effort_, kTrialEffort);
-    // No reference first, then the candidates: the smallest size wins, the first of equal ones.
-    candidates.insert(candidates.begin(), Candidate{0, 0});
+    // No reference first, then the candidates, each with its preset copied: the earlier
+    // files may be gone from `written` by the time the trials run.
+    std::vector<Trial> trials{{Candidate{0, 0}, {}}};
+    for (const Candidate& c : candidates) {
+        const auto preset = PresetBytes(written.History(c.referenceBack), c.sharedPrefix);
+        trials.push_back({c, {preset.begin(), preset.end()}});
+    }
     // The file holding most of this one's runs usually wins: tried first, it lets the others
     // stop early. Whatever the order, the winner is the same.
     std::size_t first = 1;
-    for (std::size_t i = 1; i < candidates.size(); ++i)
-        if (shared[byShared[0]] > 0 && candidates[i].referenceBack == byShared[0] + 1) first = i;
-    std::size_t best = first;
-    double bestSize = TrialSize(written, candidates[first], contents, end, trialEffort,
-                                std::numeric_limits<double>::infinity());
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        if (i == first) continue;
-        // An earlier candidate wins a tie, so it may stop only once it is larger.
-        const double enough = i < best ? std::nextafter(bestSize, std::numeric_limits<double>::infinity()) : bestSize;
-        const double size = TrialSize(written, candidates[i], contents, end, trialEffort, enough);
-        if (size < bestSize || (size == bestSize && i < best)) best = i, bestSize = size;
-    }
-    return {candidates[best].referenceBack, static_cast<std::uint32_t>(candidates[best].sharedPrefix)};
+    for (std::size_t i = 1; i < trials.size(); ++i)
+        if (shared[byShared[0]] > 0 && trials[i].candidate.referenceBack == byShared[0] + 1) first = i;
+    const int trialEffort = std::min(effort_, kTrialEffort);
+    return [trials = std::move(trials), first, end, trialEffort](std::span<const std::uint8_t> whole) mutable {
+        return Decide(trials, first, whole, end, trialEffort);
+    };
 }
 
 }  // namespace quorvel::packer

@@ -25,6 +25,11 @@ public:
     // The reference for the next file entry, among the files `written` holds.
     EntryReference Choose(const EntryWriter& written, std::span<const std::uint8_t> contents,
                           const std::string& extension) const;
+    // The same choice in two steps: the candidates are found now, while `written` holds the
+    // files before this one, and tried (the costly part: the file's start is compressed
+    // against each) when the result is called, on any thread.
+    DeferredReference Defer(const EntryWriter& written, std::span<const std::uint8_t> contents,
+                            const std::string& extension) const;
     // Records the file entry just written.
     void Remember(std::span<const std::uint8_t> contents, const std::string& extension);
 

@@ -129,8 +129,9 @@ std::uint64_t Digest(const Bytes& bytes) {
 }
 
 // The payload the pack command writes for the sample tree: references chosen as it chooses
-// them, files compressed on the pipeline's threads.
-Bytes PackedSample(int effort) {
+// them, on the compressing threads (or before handing the file over), files compressed on
+// the pipeline's threads.
+Bytes PackedSample(int effort, bool chooseWhenCompressing = true) {
     EntryWriter writer(effort);
     ReferenceChooser chooser(effort);
     Bytes payload;
@@ -142,10 +143,18 @@ Bytes PackedSample(int effort) {
             continue;
         }
         const std::string extension = ExtensionOf(entry.name);
-        const EntryReference reference = chooser.Choose(writer, entry.contents, extension);
-        chooser.Remember(entry.contents, extension);
         time += 10000019;
-        pipeline.AddFile(writer.PrepareFile(entry.name, {time, time + 1, time + 2}, std::move(entry.contents), reference));
+        const EntryTimes times{time, time + 1, time + 2};
+        if (chooseWhenCompressing) {
+            DeferredReference reference = chooser.Defer(writer, entry.contents, extension);
+            chooser.Remember(entry.contents, extension);
+            pipeline.AddFile(writer.PrepareFileChoosingReference(entry.name, times, std::move(entry.contents),
+                                                                 std::move(reference)));
+        } else {
+            const EntryReference reference = chooser.Choose(writer, entry.contents, extension);
+            chooser.Remember(entry.contents, extension);
+            pipeline.AddFile(writer.PrepareFile(entry.name, times, std::move(entry.contents), reference));
+        }
     }
     pipeline.Finish();
     return payload;
@@ -167,6 +176,7 @@ TEST(PayloadPipelineTest, TheSampleTreePacksToKnownBytes) {
         const Bytes payload = PackedSample(c.effort);
         EXPECT_EQ(payload.size(), c.size) << "effort " << c.effort;
         EXPECT_EQ(Digest(payload), c.digest) << "effort " << c.effort << std::hex << " digest 0x" << Digest(payload);
+        EXPECT_TRUE(PackedSample(c.effort, false) == payload) << "effort " << c.effort;
     }
 }
 

@@ -174,9 +174,11 @@ int RunPack(const PackOptions& options) {
             continue;
         }
         const std::string extension = ExtensionOf(entry.storedName);
-        const EntryReference reference = chooser.Choose(writer, input->contents, extension);
+        // Which earlier file this one starts from is tried out on the compressing thread.
+        DeferredReference reference = chooser.Defer(writer, input->contents, extension);
         chooser.Remember(input->contents, extension);
-        PreparedFile file = writer.PrepareFile(entry.archiveName, input->times, std::move(input->contents), reference);
+        PreparedFile file = writer.PrepareFileChoosingReference(entry.archiveName, input->times,
+                                                                std::move(input->contents), std::move(reference));
         file.progress = progress.FileHook();
         addedFolders.push_back(false);
         pipeline.AddFile(std::move(file));

@@ -243,7 +243,9 @@ TEST_F(Extract, InterruptAtRandomMomentsLeavesWholeFiles) {
                 const auto original = fresh.find(name);
                 ASSERT_TRUE(original != fresh.end()) << name;
                 written += what == original->second ? 1 : 0;
-                if (what != original->second) EXPECT_TRUE(existing && what == "old") << name << ": " << what.size() << " bytes";
+                if (what != original->second) {
+                    EXPECT_TRUE(existing && what == "old") << name << ": " << what.size() << " bytes";
+                }
             }
             ExpectNothingEscapedOrLeft();
             if (result.signal == SIGINT && written > 0 && written < fresh.size()) ++cutShort;
