@@ -43,13 +43,17 @@ void EntryWriter::PutName(const std::string& name) {
 }
 
 void EntryWriter::Remember(std::span<const std::uint8_t> contents) {
-    history_.emplace_front(contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(
-                                                                    std::min(contents.size(), kHistoryBytes)));
+    history_.push_front(std::make_shared<const std::vector<std::uint8_t>>(
+        contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(std::min(contents.size(), kHistoryBytes))));
     if (history_.size() > kHistoryFiles) history_.pop_back();
     ++fileCount_;
 }
 
 std::span<const std::uint8_t> EntryWriter::History(std::uint32_t referenceBack) const {
+    return *SharedHistory(referenceBack);
+}
+
+std::shared_ptr<const std::vector<std::uint8_t>> EntryWriter::SharedHistory(std::uint32_t referenceBack) const {
     if (referenceBack == 0 || referenceBack > history_.size())
         throw std::out_of_range("no file entry " + std::to_string(referenceBack) + " back");
     return history_[referenceBack - 1];

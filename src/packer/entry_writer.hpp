@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
@@ -82,6 +83,8 @@ public:
 
     // The first bytes (up to 16384) of the file entry referenceBack entries back (1..255).
     std::span<const std::uint8_t> History(std::uint32_t referenceBack) const;
+    // The same bytes, kept for as long as the caller holds them.
+    std::shared_ptr<const std::vector<std::uint8_t>> SharedHistory(std::uint32_t referenceBack) const;
     std::uint32_t FileCount() const { return fileCount_; }
     const std::vector<std::uint8_t>& Payload() const { return payload_; }
     // The payload written since the last call, handed over and forgotten here.
@@ -94,7 +97,8 @@ private:
 
     int effort_;
     std::string previousName_;
-    std::deque<std::vector<std::uint8_t>> history_;  // newest first, at most 255
+    // Newest first, at most 255; shared with the reference choices still to be made.
+    std::deque<std::shared_ptr<const std::vector<std::uint8_t>>> history_;
     std::uint32_t fileCount_ = 0;
     std::vector<std::uint8_t> payload_;
 };

@@ -10,6 +10,11 @@ namespace {
 // for or in compression, and compressed data waiting to be written. Room for two large files
 // at once, one for each core, while the rest of the memory goes to their compression.
 constexpr std::uint64_t kMaxBytesHeld = std::uint64_t{64} << 20;
+// Entries waiting at most. Each file waiting also holds the first bytes of the earlier
+// files its reference is chosen among (up to 16 KB each, shared): with many small files
+// those, not the contents, would fill the memory. A thousand is still far more than the
+// threads need to stay busy.
+constexpr std::size_t kMaxEntriesWaiting = 1024;
 
 }  // namespace
 
@@ -44,7 +49,7 @@ void PayloadPipeline::WriteReady(bool all) {
     while (!pending_.empty()) {
         Pending& front = pending_.front();
         if (front.file != nullptr) {
-            const bool mustWait = all || bytesHeld_ > kMaxBytesHeld;
+            const bool mustWait = all || bytesHeld_ > kMaxBytesHeld || pending_.size() > kMaxEntriesWaiting;
             if (!mustWait && front.compressed.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
             front.compressed.get();  // rethrows what the compression threw
         }

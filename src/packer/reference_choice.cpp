@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "format/archive_format.hpp"
@@ -49,10 +50,14 @@ WindowPreset PresetOf(std::span<const std::uint8_t> history, std::size_t prefix)
     return ComputeWindowPreset(static_cast<std::int32_t>(history.size()), static_cast<std::int32_t>(prefix));
 }
 
-// A candidate with the window preset it gives.
+// A candidate with the earlier file's first bytes, kept until the trials are done.
 struct Trial {
     Candidate candidate;
-    std::vector<std::uint8_t> preset;
+    std::shared_ptr<const std::vector<std::uint8_t>> history;
+
+    std::span<const std::uint8_t> Preset() const {
+        return history ? PresetBytes(*history, candidate.sharedPrefix) : std::span<const std::uint8_t>();
+    }
 };
 
 // The estimated compressed size of contents[prefix, end) with the trial's window preset,
@@ -63,12 +68,12 @@ double TrialSize(const Trial& trial, std::span<const std::uint8_t> contents, std
     const auto part = contents.subspan(c.sharedPrefix, end - c.sharedPrefix);
     // Each reference costs the two bytes of its prefix length.
     SizeEstimate estimate(c.referenceBack != 0 ? 2 : 0, enough);
-    FindItemsInto(trial.preset, part, effort, estimate);
+    FindItemsInto(trial.Preset(), part, effort, estimate);
     return estimate.Bytes();
 }
 
 // The trial giving the smallest size, the first of equal ones; `first` is tried first.
-ReferenceWithPreset Decide(std::vector<Trial>& trials, std::size_t first, std::span<const std::uint8_t> contents,
+ReferenceWithPreset Decide(const std::vector<Trial>& trials, std::size_t first, std::span<const std::uint8_t> contents,
                            std::size_t end, int effort) {
     std::size_t best = first;
     double bestSize = TrialSize(trials[first], contents, end, effort, std::numeric_limits<double>::infinity());
@@ -80,7 +85,8 @@ ReferenceWithPreset Decide(std::vector<Trial>& trials, std::size_t first, std::s
         if (size < bestSize || (size == bestSize && i < best)) best = i, bestSize = size;
     }
     const Candidate& c = trials[best].candidate;
-    return {{c.referenceBack, static_cast<std::uint32_t>(c.sharedPrefix)}, std::move(trials[best].preset)};
+    const std::span<const std::uint8_t> preset = trials[best].Preset();
+    return {{c.referenceBack, static_cast<std::uint32_t>(c.sharedPrefix)}, {preset.begin(), preset.end()}};
 }
 
 void AddCandidate(std::vector<Candidate>& candidates, const Candidate& c) {
@@ -135,20 +141,17 @@ DeferredReference ReferenceChooser::Defer(const EntryWriter& written, std::span<
     std::size_t longestPrefix = 0;
     for (const Candidate& c : candidates) longestPrefix = std::max(longestPrefix, c.sharedPrefix);
     const std::size_t end = std::min(contents.size(), longestPrefix + kTrialLength);
-    // No reference first, then the candidates, each with its preset copied: the earlier
-    // files may be gone from `written` by the time the trials run.
-    std::vector<Trial> trials{{Candidate{0, 0}, {}}};
-    for (const Candidate& c : candidates) {
-        const auto preset = PresetBytes(written.History(c.referenceBack), c.sharedPrefix);
-        trials.push_back({c, {preset.begin(), preset.end()}});
-    }
+    // No reference first, then the candidates, each holding on to its file's first bytes:
+    // they may be gone from `written` by the time the trials run.
+    std::vector<Trial> trials{{Candidate{0, 0}, nullptr}};
+    for (const Candidate& c : candidates) trials.push_back({c, written.SharedHistory(c.referenceBack)});
     // The file holding most of this one's runs usually wins: tried first, it lets the others
     // stop early. Whatever the order, the winner is the same.
     std::size_t first = 1;
     for (std::size_t i = 1; i < trials.size(); ++i)
         if (shared[byShared[0]] > 0 && trials[i].candidate.referenceBack == byShared[0] + 1) first = i;
     const int trialEffort = std::min(effort_, kTrialEffort);
-    return [trials = std::move(trials), first, end, trialEffort](std::span<const std::uint8_t> whole) mutable {
+    return [trials = std::move(trials), first, end, trialEffort](std::span<const std::uint8_t> whole) {
         return Decide(trials, first, whole, end, trialEffort);
     };
 }
