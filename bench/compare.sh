@@ -27,18 +27,9 @@ if [ "$copies" -gt 1 ]; then
   fi
 fi
 
-# timed NAME COMMAND...: runs the command once; keeps the shortest wall and CPU times and the
-# largest peak memory (kB) seen for NAME in wall[NAME], cpu[NAME] and peak[NAME].
+# shellcheck source=timing.sh
+source "$repo/bench/timing.sh"
 declare -A wall cpu peak size
-timed() {
-  local name=$1 w c m
-  shift
-  /usr/bin/time -o time.out -f '%e %U %S %M' "$@"
-  read -r w c m < <(tail -n 1 time.out | awk '{ print $1, $2 + $3, $4 }')
-  if [ -z "${wall[$name]:-}" ] || awk -v a="$w" -v b="${wall[$name]}" 'BEGIN { exit !(a < b) }'; then wall[$name]=$w; fi
-  if [ -z "${cpu[$name]:-}" ] || awk -v a="$c" -v b="${cpu[$name]}" 'BEGIN { exit !(a < b) }'; then cpu[$name]=$c; fi
-  if [ -z "${peak[$name]:-}" ] || [ "$m" -gt "${peak[$name]}" ]; then peak[$name]=$m; fi
-}
 
 rm -f corpus.zip
 for _ in $(seq "$repeat"); do

@@ -20,6 +20,8 @@ effort=${EFFORT:-6}
 inputs=${INPUTS:-corpus include zeros}
 zeros_mb=${ZEROS_MB:-200}
 quorvel=$repo/build/bin/quorvel
+# shellcheck source=timing.sh
+source "$repo/bench/timing.sh"
 
 cmake --build "$repo/build" -j2 --target quorvel >/dev/null
 mkdir -p "$work"
@@ -64,11 +66,7 @@ for name in $inputs; do
       export out=$work/packed.out src
       src=$(basename "$path")
       rm -f "$out"
-      (cd "$(dirname "$path")" && /usr/bin/time -o "$work/time.out" -f '%e %U %S %M' sh -c "$(command_for "$tool")")
-      read -r w c m < <(awk '{ print $1, $2 + $3, $4 }' "$work/time.out" | tail -n 1)
-      if [ -z "${wall[$tool]:-}" ] || awk -v a="$w" -v b="${wall[$tool]}" 'BEGIN { exit !(a < b) }'; then wall[$tool]=$w; fi
-      if [ -z "${cpu[$tool]:-}" ] || awk -v a="$c" -v b="${cpu[$tool]}" 'BEGIN { exit !(a < b) }'; then cpu[$tool]=$c; fi
-      if [ -z "${peak[$tool]:-}" ] || [ "$m" -gt "${peak[$tool]}" ]; then peak[$tool]=$m; fi
+      timed "$tool" sh -c 'cd "$1" && eval "$2"' sh "$(dirname "$path")" "$(command_for "$tool")"
       size[$tool]=$(stat -c %s "$out")
     done
   done

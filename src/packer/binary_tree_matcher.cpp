@@ -70,13 +70,14 @@ void BinaryTreeMatcher::SkipCovered(std::size_t position, std::uint32_t length, 
         std::int32_t& root = treeRoot_[RootOf(first)];
         if (root == static_cast<std::int32_t>(Numbered(position))) {
             const std::size_t last = end - niceLength_;
-            const std::uint32_t self = Numbered(last);
-            std::int32_t* const children = children_.data();
-            children[Slot(static_cast<std::int32_t>(self))] = children[Slot(root)];
-            children[Slot(static_cast<std::int32_t>(self)) + 1] = children[Slot(root) + 1];
-            root = static_cast<std::int32_t>(self);
-            newestPair_[PairOf(first)] = static_cast<std::int32_t>(self);
-            lastSelf_ = self;
+            const auto self = static_cast<std::int32_t>(Numbered(last));
+            std::int32_t* const subtrees = children_.data() + Slot(self);
+            const std::int32_t* const inherited = children_.data() + Slot(root);
+            subtrees[0] = inherited[0];
+            subtrees[1] = inherited[1];
+            root = self;
+            newestPair_[PairOf(first)] = self;
+            lastSelf_ = static_cast<std::uint32_t>(self);
             lastFirstDistance_ = 1;
             lastFirstLength_ = niceLength_;
             next = last + 1;
@@ -135,7 +136,7 @@ std::size_t BinaryTreeMatcher::Walk(std::size_t position, Match* out) {
         std::int32_t* const below = children + Slot(candidate);
         const std::uint32_t length =
             CommonLength(there, here, std::max(known, std::min(smallerShared, largerShared)), limit);
-        if (lastFirstDistance_ == 0) {
+        if (tries == depth_) {  // the first comparison, remembered for the next walk
             lastFirstDistance_ = distance;
             lastFirstLength_ = length;
             known = 0;

@@ -103,14 +103,6 @@ PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes&
     return file;
 }
 
-PreparedFile EntryWriter::PrepareFileChoosingReference(const std::string& name, const EntryTimes& times,
-                                                       std::vector<std::uint8_t> contents,
-                                                       DeferredReference chooseReference) {
-    PreparedFile file = PrepareFile(name, times, std::move(contents), EntryReference{});
-    file.chooseReference = std::move(chooseReference);
-    return file;
-}
-
 void EntryWriter::AddPreparedFile(const PreparedFile& file) {
     PutFileRecord(file.entry);
 }

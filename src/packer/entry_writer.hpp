@@ -52,7 +52,8 @@ struct PreparedFile {
     std::vector<std::uint8_t> contents;
     std::vector<std::uint8_t> preset;
     CompressProgress progress = {};  // told the contents' bytes done, the shared prefix counted
-    // When set, Compress first chooses the reference and the preset with it.
+    // When set (on a file prepared without a reference), Compress first chooses the
+    // reference and the preset with it.
     DeferredReference chooseReference = {};
 
     void Compress(int effort);
@@ -72,9 +73,6 @@ public:
     // entry added before it.
     PreparedFile PrepareFile(const std::string& name, const EntryTimes& times, std::vector<std::uint8_t> contents,
                              EntryReference reference);
-    // The same with the reference chosen when the file is compressed.
-    PreparedFile PrepareFileChoosingReference(const std::string& name, const EntryTimes& times,
-                                              std::vector<std::uint8_t> contents, DeferredReference chooseReference);
     void AddPreparedFile(const PreparedFile& file);
     // A file entry exactly as given; the ring model follows only when contents are given.
     void AddRawFile(const RawFileEntry& entry, std::span<const std::uint8_t> contents = {});

@@ -148,8 +148,9 @@ Bytes PackedSample(int effort, bool chooseWhenCompressing = true) {
         if (chooseWhenCompressing) {
             DeferredReference reference = chooser.Defer(writer, entry.contents, extension);
             chooser.Remember(entry.contents, extension);
-            pipeline.AddFile(writer.PrepareFileChoosingReference(entry.name, times, std::move(entry.contents),
-                                                                 std::move(reference)));
+            PreparedFile file = writer.PrepareFile(entry.name, times, std::move(entry.contents), {});
+            file.chooseReference = std::move(reference);
+            pipeline.AddFile(std::move(file));
         } else {
             const EntryReference reference = chooser.Choose(writer, entry.contents, extension);
             chooser.Remember(entry.contents, extension);

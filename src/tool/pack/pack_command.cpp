@@ -177,8 +177,8 @@ int RunPack(const PackOptions& options) {
         // Which earlier file this one starts from is tried out on the compressing thread.
         DeferredReference reference = chooser.Defer(writer, input->contents, extension);
         chooser.Remember(input->contents, extension);
-        PreparedFile file = writer.PrepareFileChoosingReference(entry.archiveName, input->times,
-                                                                std::move(input->contents), std::move(reference));
+        PreparedFile file = writer.PrepareFile(entry.archiveName, input->times, std::move(input->contents), {});
+        file.chooseReference = std::move(reference);
         file.progress = progress.FileHook();
         addedFolders.push_back(false);
         pipeline.AddFile(std::move(file));
