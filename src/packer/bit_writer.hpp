@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace quorvel::packer {
@@ -13,6 +14,9 @@ public:
     void Put(std::uint64_t bits, std::uint32_t count);
     // The bytes written; a partly filled last byte is completed with zero bits.
     std::vector<std::uint8_t> Finish();
+    // The whole bytes written so far, handed over: Finish then gives only those after them.
+    std::vector<std::uint8_t> TakeWholeBytes() { return std::exchange(bytes_, {}); }
+    std::size_t WholeBytes() const { return bytes_.size(); }
 
 private:
     std::vector<std::uint8_t> bytes_;

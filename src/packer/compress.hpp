@@ -6,11 +6,15 @@
 #include <vector>
 
 #include "packer/compress_progress.hpp"
+#include "packer/item_encoder.hpp"
 
 namespace quorvel::packer {
 
+// The compressed data; with `pieces`, all of it but the last bytes goes there as it is made
+// and only those last bytes are returned.
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
                                            std::span<const std::uint8_t> data, int effort,
-                                           const CompressProgress& progress = {});
+                                           const CompressHooks& hooks = {},
+                                           ItemEncoder::PieceSink pieces = {});
 
 }  // namespace quorvel::packer

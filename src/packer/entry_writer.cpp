@@ -70,21 +70,38 @@ void EntryWriter::AddFolder(const std::string& name) { PutName(name + kFolderSuf
 void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
 
 void PreparedFile::Compress(int effort) {
+    const std::span<const std::uint8_t> whole = Contents();
     if (chooseReference) {
-        ReferenceWithPreset chosen = chooseReference(contents);
+        ReferenceWithPreset chosen = chooseReference(whole);
         entry.reference = chosen.reference;
         preset = std::move(chosen.preset);
         chooseReference = nullptr;
     }
+    // The hooks count in the data, which starts behind the shared prefix.
     const std::size_t prefix = entry.reference.sharedPrefixLength;
-    CompressProgress dataProgress;
-    if (progress) dataProgress = [this, prefix](std::size_t done) { progress(prefix + done); };
-    entry.compressedData =
-        CompressFileData(preset, std::span<const std::uint8_t>(contents).subspan(prefix), effort, dataProgress);
+    CompressHooks hooks;
+    if (progress) hooks.progress = [this, prefix](std::size_t done) { progress(prefix + done); };
+    if (lent.passed) hooks.passed = [this, prefix](std::size_t offset) { lent.passed(prefix + offset); };
+    entry.compressedData = CompressFileData(preset, whole.subspan(prefix), effort, hooks, dataPieces);
+    if (lent.checkRead) lent.checkRead();
 }
 
 PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes& times,
                                       std::vector<std::uint8_t> contents, EntryReference reference) {
+    PreparedFile file = Prepare(name, times, contents, reference);
+    file.contents = std::move(contents);
+    return file;
+}
+
+PreparedFile EntryWriter::PrepareLentFile(const std::string& name, const EntryTimes& times, LentContents contents,
+                                          EntryReference reference) {
+    PreparedFile file = Prepare(name, times, contents.bytes, reference);
+    file.lent = std::move(contents);
+    return file;
+}
+
+PreparedFile EntryWriter::Prepare(const std::string& name, const EntryTimes& times,
+                                  std::span<const std::uint8_t> contents, EntryReference reference) {
     if (contents.size() > kSizeLimit) throw std::length_error(name + " is 2^31 bytes or more");
     PreparedFile file{RawFileEntry{name, times, static_cast<std::uint32_t>(contents.size()), reference, {}}, {}, {}};
     if (reference.referenceBack != 0) {
@@ -99,12 +116,26 @@ PreparedFile EntryWriter::PrepareFile(const std::string& name, const EntryTimes&
         throw std::invalid_argument(name + ": a shared prefix needs a referenced file");
     }
     Remember(contents);
-    file.contents = std::move(contents);
     return file;
 }
 
 void EntryWriter::AddPreparedFile(const PreparedFile& file) {
     PutFileRecord(file.entry);
+}
+
+void EntryWriter::AddFileRecordHead(const RawFileEntry& entry) {
+    PutName(entry.name);
+    AppendLittleEndian(payload_, entry.times.creation, kFileTimeBytes);
+    AppendLittleEndian(payload_, entry.times.lastAccess, kFileTimeBytes);
+    AppendLittleEndian(payload_, entry.times.lastWrite, kFileTimeBytes);
+    AppendLittleEndian(payload_, entry.entrySize, kEntrySizeBytes);
+    payload_.push_back(static_cast<std::uint8_t>(entry.reference.referenceBack));
+    if (entry.reference.referenceBack != 0)
+        AppendLittleEndian(payload_, entry.reference.sharedPrefixLength, kSharedPrefixBytes);
+}
+
+void EntryWriter::AddFileData(std::span<const std::uint8_t> data) {
+    payload_.insert(payload_.end(), data.begin(), data.end());
 }
 
 void EntryWriter::AddFile(const std::string& name, const EntryTimes& times,
@@ -120,15 +151,8 @@ void EntryWriter::AddRawFile(const RawFileEntry& entry, std::span<const std::uin
 }
 
 void EntryWriter::PutFileRecord(const RawFileEntry& entry) {
-    PutName(entry.name);
-    AppendLittleEndian(payload_, entry.times.creation, kFileTimeBytes);
-    AppendLittleEndian(payload_, entry.times.lastAccess, kFileTimeBytes);
-    AppendLittleEndian(payload_, entry.times.lastWrite, kFileTimeBytes);
-    AppendLittleEndian(payload_, entry.entrySize, kEntrySizeBytes);
-    payload_.push_back(static_cast<std::uint8_t>(entry.reference.referenceBack));
-    if (entry.reference.referenceBack != 0)
-        AppendLittleEndian(payload_, entry.reference.sharedPrefixLength, kSharedPrefixBytes);
-    payload_.insert(payload_.end(), entry.compressedData.begin(), entry.compressedData.end());
+    AddFileRecordHead(entry);
+    AddFileData(entry.compressedData);
 }
 
 }  // namespace quorvel::packer

@@ -15,6 +15,7 @@
 
 #include "format/file_time.hpp"
 #include "packer/compress_progress.hpp"
+#include "packer/item_encoder.hpp"
 #include "packer/packer_namespace.hpp"
 
 namespace quorvel::packer {
@@ -44,6 +45,18 @@ struct ReferenceWithPreset {
 // along, so that it can run on any thread.
 using DeferredReference = std::function<ReferenceWithPreset(std::span<const std::uint8_t> contents)>;
 
+// Contents lent rather than held, such as a large file mapped into memory: read through
+// `bytes` for as long as `owner` is kept. `passed`, when set, is told the offset a pass over
+// them has come to, so that the lender can let go of what lies behind; `checkRead`, when
+// set, is called once they have been read for the last time, and throws if they could not
+// be read as they were.
+struct LentContents {
+    std::span<const std::uint8_t> bytes;
+    std::shared_ptr<const void> owner;
+    std::function<void(std::size_t offset)> passed;
+    std::function<void()> checkRead;
+};
+
 // A file entry ready to be compressed: its record's fields, its contents and the window
 // preset its data starts from. Compressing needs nothing else, so it can run apart from
 // the writer, on another thread, while later files are prepared.
@@ -55,7 +68,13 @@ struct PreparedFile {
     // When set (on a file prepared without a reference), Compress first chooses the
     // reference and the preset with it.
     DeferredReference chooseReference = {};
+    LentContents lent = {};  // the contents, when they are lent rather than in `contents`
+    // When set, Compress hands the data here in pieces as they are made, and only its last
+    // bytes end up in entry.compressedData.
+    ItemEncoder::PieceSink dataPieces = {};
 
+    bool IsLent() const { return lent.owner != nullptr; }
+    std::span<const std::uint8_t> Contents() const { return IsLent() ? lent.bytes : contents; }
     void Compress(int effort);
 };
 
@@ -73,7 +92,13 @@ public:
     // entry added before it.
     PreparedFile PrepareFile(const std::string& name, const EntryTimes& times, std::vector<std::uint8_t> contents,
                              EntryReference reference);
+    // The same for contents lent rather than handed over.
+    PreparedFile PrepareLentFile(const std::string& name, const EntryTimes& times, LentContents contents,
+                                 EntryReference reference);
     void AddPreparedFile(const PreparedFile& file);
+    // A file entry written in parts: its record without the data, then the data as it comes.
+    void AddFileRecordHead(const RawFileEntry& entry);
+    void AddFileData(std::span<const std::uint8_t> data);
     // A file entry exactly as given; the ring model follows only when contents are given.
     void AddRawFile(const RawFileEntry& entry, std::span<const std::uint8_t> contents = {});
     // A name written as stored, with nothing behind it.
@@ -89,6 +114,8 @@ public:
     std::vector<std::uint8_t> TakePayload() { return std::exchange(payload_, {}); }
 
 private:
+    PreparedFile Prepare(const std::string& name, const EntryTimes& times, std::span<const std::uint8_t> contents,
+                         EntryReference reference);
     void PutName(const std::string& name);
     void PutFileRecord(const RawFileEntry& entry);
     void Remember(std::span<const std::uint8_t> contents);

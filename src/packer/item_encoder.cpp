@@ -26,6 +26,7 @@ void ItemEncoder::Put(const Item& item) {
             PutCode(codes_.DistanceTreeCodes(), spelt.distanceSymbol);
             writer_.Put(spelt.distanceLow, kDistanceLowBits);
         }
+        if (pieceSink_ && writer_.WholeBytes() >= kPieceBytes) pieceSink_(writer_.TakeWholeBytes());
     }
     codes_.CountItem(spelt);
 }

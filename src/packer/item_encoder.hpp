@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -28,11 +29,19 @@ public:
     }
     // The codes the next item will be written with.
     const AdaptiveCodes& Codes() const { return codes_; }
+    // The bytes not yet handed to a piece sink.
     std::vector<std::uint8_t> Finish() { return writer_.Finish(); }
+
+    // Hands the data written so far to `sink` in pieces of about kPieceBytes as they fill,
+    // rather than keeping it all until Finish: a large file's data need not be held whole.
+    using PieceSink = std::function<void(std::vector<std::uint8_t> piece)>;
+    static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+    void SendPiecesTo(PieceSink sink) { pieceSink_ = std::move(sink); }
 
 private:
     void PutCode(const SymbolCodes& codes, std::uint32_t symbol);
 
+    PieceSink pieceSink_;
     bool writeBits_;
     AdaptiveCodes codes_;
     BitWriter writer_;

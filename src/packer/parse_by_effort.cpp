@@ -56,22 +56,22 @@ private:
 };
 
 void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEncoder* encoder, ItemSink* chosen,
-                 ParseSpace& space, const CompressProgress& progress) {
+                 ParseSpace& space, const CompressHooks& hooks) {
     if (effort < kFirstPricedEffort) {
         BothSinks sinks(encoder, chosen);
         return ParseLazily(bytes, start, LazyRulesFor(effort), space.chains, sinks,
-                           PassProgress(progress, start, bytes.size(), 0, 1));
+                           PassProgress(hooks, start, bytes.size(), 0, 1));
     }
     const PriceRules rules = PriceRulesFor(effort);
     // Each pass's share of the progress: a priced pass takes about three times as long as
     // the quick one.
     const double quick = 1.0 / (1 + 3 * rules.passes);
     const auto pricedPass = [&](std::uint32_t n) {
-        return PassProgress(progress, start, bytes.size(), quick * (1 + 3 * (n - 1)), 3 * quick);
+        return PassProgress(hooks, start, bytes.size(), quick * (1 + 3 * (n - 1)), 3 * quick);
     };
     SymbolTally rough;
     ParseLazily(bytes, start, LazyRulesFor(kFirstPricedEffort - 1), space.chains, rough,
-                PassProgress(progress, start, bytes.size(), 0, quick));
+                PassProgress(hooks, start, bytes.size(), 0, quick));
     // At the top effort, a first priced parse is the rough one of a second.
     for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
         ItemEncoder first(ItemEncoder::Output::CodesOnly);
@@ -88,13 +88,13 @@ void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEn
 // The items, written to `encoder` and handed to `chosen` where given; the price-based parse
 // keeps codes of its own when no encoder is given.
 void Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort, ItemEncoder* encoder,
-           ItemSink* chosen, const CompressProgress& progress = {}) {
+           ItemSink* chosen, const CompressHooks& hooks = {}) {
     if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
     ParseSpace& space = ThisThreadsSpace();
     // Only the last 8192 preset bytes can be reached.
     preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
-    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space, progress);
-    ParseJoined(JoinedBytes(preset, data, space.joined), preset.size(), effort, encoder, chosen, space, progress);
+    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space, hooks);
+    ParseJoined(JoinedBytes(preset, data, space.joined), preset.size(), effort, encoder, chosen, space, hooks);
 }
 
 class ItemList final : public ItemSink {
@@ -120,8 +120,8 @@ std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<cons
 }
 
 void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-               ItemEncoder& encoder, const CompressProgress& progress) {
-    Parse(preset, data, effort, &encoder, nullptr, progress);
+               ItemEncoder& encoder, const CompressHooks& hooks) {
+    Parse(preset, data, effort, &encoder, nullptr, hooks);
 }
 
 }  // namespace quorvel::packer

@@ -27,8 +27,8 @@ void FindItemsInto(std::span<const std::uint8_t> preset, std::span<const std::ui
 // The same items, kept.
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort);
-// The same items, written to `encoder`, telling `progress` how far it has come.
+// The same items, written to `encoder`, telling the hooks how far it has come.
 void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-               ItemEncoder& encoder, const CompressProgress& progress = {});
+               ItemEncoder& encoder, const CompressHooks& hooks = {});
 
 }  // namespace quorvel::packer

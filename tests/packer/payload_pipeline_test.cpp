@@ -77,6 +77,77 @@ TEST(PayloadPipelineTest, ACompressionFailureReachesTheCaller) {
         std::invalid_argument);
 }
 
+Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    Bytes bytes(size);
+    for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+// Contents lent from `bytes`, which must outlive them; `read` counts the checks after reading.
+LentContents Lend(const Bytes& bytes, int* read = nullptr) {
+    LentContents lent{bytes, std::make_shared<int>(0), {}, {}};
+    if (read != nullptr) lent.checkRead = [read] { ++*read; };
+    return lent;
+}
+
+// Lent files come out in pieces (random bytes: several megabytes of data), in turn with the
+// others, and later files start from them as from any other.
+TEST(PayloadPipelineTest, LentFilesAreWrittenInPiecesInTurn) {
+    const Bytes large = RandomBytes(3u << 20, 4);
+    const std::vector<Bytes> files = Files();
+    EntryWriter inTurn(1);
+    inTurn.AddFile("large", {}, large);
+    for (std::size_t i = 0; i < files.size(); ++i) inTurn.AddFile("f" + std::to_string(i), {}, files[i], ReferenceFor(i));
+    const Bytes expected = inTurn.TakePayload();
+
+    for (unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        EntryWriter writer(1);
+        Bytes payload;
+        std::size_t entries = 0, parts = 0;
+        PayloadPipeline pipeline(
+            writer, 1, threads,
+            [&](const Bytes& bytes) {
+                payload.insert(payload.end(), bytes.begin(), bytes.end());
+                ++entries;
+            },
+            [&](const Bytes& bytes) {
+                payload.insert(payload.end(), bytes.begin(), bytes.end());
+                ++parts;
+            });
+        int checked = 0;
+        pipeline.AddFile(writer.PrepareLentFile("large", {}, Lend(large, &checked), {}));
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const std::string name = "f" + std::to_string(i);
+            pipeline.AddFile(i % 3 == 0 ? writer.PrepareLentFile(name, {}, Lend(files[i], &checked), ReferenceFor(i))
+                                        : writer.PrepareFile(name, {}, files[i], ReferenceFor(i)));
+        }
+        pipeline.Finish();
+        EXPECT_TRUE(payload == expected);
+        EXPECT_EQ(entries, files.size() + 1);
+        EXPECT_GE(parts, 3u);  // the large file's data, at least two pieces, after its record
+        EXPECT_EQ(checked, 4);
+    }
+}
+
+// A lent file found changed after it was read fails the pack; a pipeline given up while a
+// lent file's data waits to be written lets the compression end.
+TEST(PayloadPipelineTest, LentFilesEndWhateverHappens) {
+    const Bytes large = RandomBytes(12u << 20, 5);
+    {
+        EntryWriter writer(1);
+        PayloadPipeline pipeline(writer, 1, 2, [](const Bytes&) {});
+        LentContents lent = Lend(large);
+        lent.checkRead = [] { throw std::runtime_error("cut short"); };
+        pipeline.AddFile(writer.PrepareLentFile("large", {}, std::move(lent), {}));
+        EXPECT_THROW(pipeline.Finish(), std::runtime_error);
+    }
+    EntryWriter writer(1);
+    PayloadPipeline pipeline(writer, 1, 1, [](const Bytes&) {}, [](const Bytes&) {});
+    pipeline.AddFile(writer.PrepareLentFile("large", {}, Lend(large), {}));
+}
+
 // A folder (empty contents, no extension) or a file of the sample tree.
 struct SampleEntry {
     std::string name;

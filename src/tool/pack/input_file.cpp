@@ -11,6 +11,7 @@
 #include "tool/common/unique_fd.hpp"
 #include "tool/pack/file_contents.hpp"
 #include "tool/pack/file_times.hpp"
+#include "tool/pack/mapped_input.hpp"
 #include "tool/tool_namespace.hpp"
 
 namespace quorvel::tool {
@@ -50,6 +51,11 @@ struct statx CheckedStatus(int fd, const InputEntry& entry) {
     return info;
 }
 
+void WarnGrown(const InputEntry& entry, const WarningSink& warn) {
+    warn(entry.source.string() + ": grew while being packed; the " + std::to_string(entry.size) +
+         " bytes it had when found are stored");
+}
+
 }  // namespace
 
 InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn) {
@@ -62,10 +68,19 @@ InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn) {
     // the system cannot read at all although its size says there is nothing to read (as in
     // /proc).
     std::uint8_t next = 0;
-    if (info.stx_size > entry.size || ReadUpTo(fd.get(), {&next, 1}, entry.source) != 0)
-        warn(entry.source.string() + ": grew while being packed; the " + std::to_string(entry.size) +
-             " bytes it had when found are stored");
+    if (info.stx_size > entry.size || ReadUpTo(fd.get(), {&next, 1}, entry.source) != 0) WarnGrown(entry, warn);
     return input;
+}
+
+MappedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn) {
+    const UniqueFd fd = Open(entry);
+    const struct statx info = CheckedStatus(fd.get(), entry);
+    auto mapped = std::make_shared<MappedInput>(fd.get(), entry.size, entry.source);
+    if (info.stx_size > entry.size) WarnGrown(entry, warn);
+    MappedInput* input = mapped.get();
+    return {FileTimes(info), LentContents{input->Bytes(), std::move(mapped),
+                                          [input](std::size_t offset) { input->PassedTo(offset); },
+                                          [input] { input->CheckRead(); }}};
 }
 
 }  // namespace quorvel::tool

@@ -25,4 +25,15 @@ struct InputFile {
 // grew is read up to its size then, with a warning.
 InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn);
 
+// Files from this size on are mapped rather than read: packing them holds only the part
+// being compressed.
+constexpr std::uint64_t kMappedFromSize = std::uint64_t{8} << 20;
+
+// The same for a large file, mapped: the contents are lent, as the packer reads them.
+struct MappedInputFile {
+    EntryTimes times;
+    LentContents contents;
+};
+MappedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn);
+
 }  // namespace quorvel::tool

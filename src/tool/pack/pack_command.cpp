@@ -110,12 +110,26 @@ void WithinSizeLimit(const std::string& output, Step step) {
     }
 }
 
-// The file's contents, or nothing when it cannot be read as it was found: it is left out
-// then, which is safe as no part of its entry has been written; under --strict that ends
-// the pack instead.
-std::optional<InputFile> ReadOrLeaveOut(const InputEntry& entry, LeftOutInputs& leftOut, Reporter& reporter) {
+// A file to pack: read into memory, or mapped and lent when it is large.
+struct FileToPack {
+    EntryTimes times;
+    std::vector<std::uint8_t> contents;
+    LentContents lent;
+    std::span<const std::uint8_t> Contents() const { return lent.owner != nullptr ? lent.bytes : contents; }
+};
+
+// The file, or nothing when it cannot be read as it was found: it is left out then, which
+// is safe as no part of its entry has been written; under --strict that ends the pack
+// instead.
+std::optional<FileToPack> ReadOrLeaveOut(const InputEntry& entry, LeftOutInputs& leftOut, Reporter& reporter) {
+    const WarningSink warn = [&reporter](const std::string& text) { reporter.Warning(text); };
     try {
-        return ReadInputFile(entry, [&reporter](const std::string& text) { reporter.Warning(text); });
+        if (entry.size >= kMappedFromSize) {
+            MappedInputFile mapped = MapInputFile(entry, warn);
+            return FileToPack{mapped.times, {}, std::move(mapped.contents)};
+        }
+        InputFile read = ReadInputFile(entry, warn);
+        return FileToPack{read.times, std::move(read.contents), {}};
     } catch (const FileReadError& error) {
         if (leftOut.Strict()) throw;
         leftOut.LeaveOut(entry.source, error.reason);
@@ -158,26 +172,34 @@ int RunPack(const PackOptions& options) {
     PackProgress progress(reporter, entries.size() - folders, folders, FileBytes(entries));
     std::vector<bool> addedFolders;  // whether each entry handed to the pipeline is a folder
     const unsigned threads = options.threads != 0 ? options.threads : CoresAvailable();
-    PayloadPipeline pipeline(writer, options.effort, threads, [&](std::vector<std::uint8_t> payload) {
+    const auto append = [&](const std::vector<std::uint8_t>& payload) {
         WithinSizeLimit(options.output, [&] { archiveFile.Append(payload); });
-        progress.EntryWritten(addedFolders[pipeline.EntriesWritten() - 1], archiveFile.Size());
-    });
+    };
+    PayloadPipeline pipeline(
+        writer, options.effort, threads,
+        [&](std::vector<std::uint8_t> payload) {
+            append(payload);
+            progress.EntryWritten(addedFolders[pipeline.EntriesWritten() - 1], archiveFile.Size());
+        },
+        append);
     for (const InputEntry& entry : entries) {
         if (entry.isFolder) {
             addedFolders.push_back(true);
             pipeline.AddFolder(entry.archiveName);
             continue;
         }
-        std::optional<InputFile> input = ReadOrLeaveOut(entry, leftOut, reporter);
+        std::optional<FileToPack> input = ReadOrLeaveOut(entry, leftOut, reporter);
         if (!input) {
             progress.FileLeftOut(entry.size);
             continue;
         }
         const std::string extension = ExtensionOf(entry.storedName);
         // Which earlier file this one starts from is tried out on the compressing thread.
-        DeferredReference reference = chooser.Defer(writer, input->contents, extension);
-        chooser.Remember(input->contents, extension);
-        PreparedFile file = writer.PrepareFile(entry.archiveName, input->times, std::move(input->contents), {});
+        DeferredReference reference = chooser.Defer(writer, input->Contents(), extension);
+        chooser.Remember(input->Contents(), extension);
+        PreparedFile file = input->lent.owner != nullptr
+                                ? writer.PrepareLentFile(entry.archiveName, input->times, std::move(input->lent), {})
+                                : writer.PrepareFile(entry.archiveName, input->times, std::move(input->contents), {});
         file.chooseReference = std::move(reference);
         file.progress = progress.FileHook();
         addedFolders.push_back(false);

@@ -1,17 +1,23 @@
-// Reading an input the walk met: the file it found is read, up to the size it had then, and
-// whatever stands in its place by the time it is read is refused at once, neither waited
-// for nor read on. Each change is made to a file met by itself and through a link.
+// Reading an input the walk met: the file it found is read (or mapped, as large files are),
+// up to the size it had then, and whatever stands in its place by the time it is read is
+// refused at once, neither waited for nor read on. Each change is made to a file met by
+// itself and through a link. A mapped file keeps its start as it was mapped, and one cut
+// short while mapped reads as zeros where it was cut and is then reported.
 #include "tool/pack/input_file.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 #include <functional>
 
 #include "support/expander_runner.hpp"
+#include "tool/common/unique_fd.hpp"
 #include "tool/pack/file_contents.hpp"
+#include "tool/pack/mapped_input.hpp"
 
 namespace quorvel::tool {
 namespace {
@@ -65,21 +71,56 @@ TEST(ReadInputFileTest, ReadsTheFileTheWalkMetOrRefusesWhatStandsInItsPlace) {
             const auto entry = std::find_if(entries.begin(), entries.end(),
                                             [&](const InputEntry& e) { return e.storedName == name; });
             ASSERT_NE(entry, entries.end());
-            std::string warnings;
-            try {
-                const InputFile input = ReadInputFile(*entry, [&](const std::string& text) { warnings += text; });
-                EXPECT_EQ(c.error, "");
-                EXPECT_EQ(std::string(input.contents.begin(), input.contents.end()), kContents);
-                EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
-                EXPECT_EQ(warnings.empty(), c.warning.empty()) << warnings;
-            } catch (const FileReadError& error) {
-                EXPECT_EQ(std::string(error.what()).rfind(entry->source.string() + ": " + c.error, 0), 0u)
-                    << error.what();
-                EXPECT_EQ(error.reason.rfind(c.error, 0), 0u) << error.reason;
-                EXPECT_NE(c.error, "") << error.what();
+            for (const bool mapped : {false, true}) {
+                SCOPED_TRACE(mapped ? "mapped" : "read");
+                std::string warnings;
+                const WarningSink warn = [&](const std::string& text) { warnings += text; };
+                try {
+                    std::string contents;
+                    if (mapped) {
+                        const MappedInputFile input = MapInputFile(*entry, warn);
+                        contents.assign(input.contents.bytes.begin(), input.contents.bytes.end());
+                    } else {
+                        const InputFile input = ReadInputFile(*entry, warn);
+                        contents.assign(input.contents.begin(), input.contents.end());
+                    }
+                    EXPECT_EQ(c.error, "");
+                    EXPECT_EQ(contents, kContents);
+                    EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
+                    EXPECT_EQ(warnings.empty(), c.warning.empty()) << warnings;
+                } catch (const FileReadError& error) {
+                    EXPECT_EQ(std::string(error.what()).rfind(entry->source.string() + ": " + c.error, 0), 0u)
+                        << error.what();
+                    EXPECT_EQ(error.reason.rfind(c.error, 0), 0u) << error.reason;
+                    EXPECT_NE(c.error, "") << error.what();
+                }
             }
         }
     }
+}
+
+TEST(MappedInputTest, KeepsItsStartAndReadsZerosWhereTheFileWasCut) {
+    const test::TempFolder work;
+    const fs::path file = work / "large";
+    const std::size_t size = 3 * MappedInput::kCopiedStart + (3u << 20);
+    Write(file, std::string(size, 'a'));
+    const UniqueFd fd(open(file.c_str(), O_RDWR));
+    MappedInput mapped(fd.get(), size, file);
+    const std::span<const std::uint8_t> bytes = mapped.Bytes();
+    // Passes over the bytes let go of pages behind them; a second pass reads them again.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t at = 0; at < size; at += 4096) mapped.PassedTo(at);
+        EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 'a'), static_cast<std::ptrdiff_t>(size));
+    }
+    EXPECT_NO_THROW(mapped.CheckRead());
+    // Written over after it was mapped, then cut to half.
+    ASSERT_EQ(pwrite(fd.get(), std::string(size / 2, 'b').data(), size / 2, 0), static_cast<ssize_t>(size / 2));
+    ASSERT_EQ(ftruncate(fd.get(), static_cast<off_t>(size / 2)), 0);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + MappedInput::kCopiedStart, 'a'),
+              static_cast<std::ptrdiff_t>(MappedInput::kCopiedStart));
+    EXPECT_EQ(bytes[size / 2 - 1], 'b');
+    EXPECT_EQ(std::count(bytes.begin() + size / 2 + 4096, bytes.end(), 0), static_cast<std::ptrdiff_t>(size / 2 - 4096));
+    EXPECT_THROW(mapped.CheckRead(), FileReadError);
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+// A large input file mapped into memory rather than read into it, so that packing it holds
+// only the part being compressed: the pages a pass has gone past are let go of, and read
+// again from the file (or the system's cache) should a later pass need them.
+//
+// Its first bytes are copied when it is mapped, as they are what later files' references
+// and the reference choice see, and must not change under the packer. A file cut short
+// while mapped would end the process at the first read past its new end; here such pages
+// read as zeros instead and the mapping is marked cut short, which CheckRead reports.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace quorvel::tool {
+
+class MappedInput {
+public:
+    // Bytes copied at once: more than the start that references and their choice read.
+    static constexpr std::size_t kCopiedStart = std::size_t{64} << 10;
+
+    // Maps the first `size` bytes of the open file `fd`, which must hold them. Throws
+    // FileReadError naming `source`.
+    MappedInput(int fd, std::size_t size, const std::filesystem::path& source);
+    ~MappedInput();
+    MappedInput(const MappedInput&) = delete;
+    MappedInput& operator=(const MappedInput&) = delete;
+
+    std::span<const std::uint8_t> Bytes() const { return {start_, size_}; }
+    // A pass over the bytes has come to `offset`: the pages well behind it are let go of.
+    // One thread at a time.
+    void PassedTo(std::size_t offset);
+    // Throws FileReadError when part of the file was gone when it was read.
+    void CheckRead() const;
+
+private:
+    const std::uint8_t* start_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t mappedSize_ = 0;
+    std::size_t slot_ = 0;
+    std::size_t releasedTo_ = 0;  // pages before it were let go of in this pass
+    std::size_t lastOffset_ = 0;
+    std::filesystem::path source_;
+};
+
+}  // namespace quorvel::tool
