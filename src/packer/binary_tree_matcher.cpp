@@ -82,6 +82,13 @@ void BinaryTreeMatcher::SkipCovered(std::size_t position, std::uint32_t length, 
             lastFirstLength_ = niceLength_;
             next = last + 1;
         }
+    } else if (distance < length && length > distance + niceLength_ + 1) {
+        // A longer match than its distance lies in a stretch that repeats every `distance`
+        // bytes. Each position there shares the nice length with the one a period before it,
+        // which its walk meets and whose place in the tree it takes: of the positions before
+        // the last period and nice length, none would be left in the tree. Walking the rest
+        // puts their newest copies where those were.
+        next = end - distance - niceLength_;
     }
     for (; next < end; ++next) Skip(next);
 }

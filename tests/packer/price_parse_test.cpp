@@ -132,13 +132,16 @@ TEST(BinaryTreeMatcherTest, ReportsTheNearestMatchOfEveryLength) {
 // does: both matchers find the same matches everywhere after. Runs shorter and longer than
 // the nice length, ending in one of a few bytes, so that where a match is cut short up to 52
 // bytes before a run's end, the nearest longer match is an earlier run's end; a run that
-// reaches the data's end; matches at other distances.
+// reaches the data's end; stretches repeating a pattern; matches at other distances.
 TEST(BinaryTreeMatcherTest, SkippingAMatchAtOnceEqualsSkippingEachPosition) {
     constexpr std::uint32_t kNice = 40;
     std::mt19937 random(31);
     Bytes bytes = RandomBytes(300, 32);
     for (int run = 0; run < 60; ++run) {
         bytes.insert(bytes.end(), 20 + random() % 200, run % 5 == 4 ? 0xAA : 0);
+        // A stretch repeating a pattern of 2 to 99 bytes, as long as 1 to 30 patterns.
+        const Bytes pattern = RandomBytes(2 + random() % 98, run);
+        for (std::size_t n = 1 + random() % 30; n > 0; --n) bytes.insert(bytes.end(), pattern.begin(), pattern.end());
         bytes.push_back(static_cast<std::uint8_t>(1 + random() % 3));
         const Bytes text = run % 3 == 0 ? Records(100, run) : Prose(60, run % 4);
         bytes.insert(bytes.end(), text.begin(), text.end());
