@@ -20,16 +20,20 @@ constexpr std::size_t kMaxEntriesWaiting = 1024;
 // Data of a lent file made but not yet written, at most, before its compression waits.
 constexpr std::size_t kMaxPieceBytesWaiting = 4 * ItemEncoder::kPieceBytes;
 
+// What ends a compression whose data the writer no longer takes.
+struct PiecesAbandoned {};
+
 }  // namespace
 
 // A lent file's data on its way from the compressing thread to the writer.
 class PayloadPipeline::PieceQueue {
 public:
-    // Waits while too much is waiting already, unless the writer has gone.
+    // Waits while too much is waiting already. Once the writer has gone, throws
+    // PiecesAbandoned, so that the compression ends at once rather than run on for nothing.
     void Push(std::vector<std::uint8_t> piece) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return bytes_ < kMaxPieceBytesWaiting || abandoned_; });
-        if (abandoned_) return;
+        if (abandoned_) throw PiecesAbandoned{};
         bytes_ += piece.size();
         pieces_.push_back(std::move(piece));
         changed_.notify_all();
@@ -40,7 +44,7 @@ public:
         closed_ = true;
         changed_.notify_all();
     }
-    // The writer takes no more: pieces pushed from now on are dropped.
+    // The writer takes no more pieces.
     void Abandon() {
         std::lock_guard lock(mutex_);
         abandoned_ = true;
