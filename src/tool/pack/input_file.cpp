@@ -58,29 +58,38 @@ void WarnGrown(const InputEntry& entry, const WarningSink& warn) {
 
 }  // namespace
 
-InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn) {
-    const UniqueFd fd = Open(entry);
-    const struct statx info = CheckedStatus(fd.get(), entry);
-    InputFile input{FileTimes(info), std::vector<std::uint8_t>(entry.size)};
-    if (ReadUpTo(fd.get(), input.contents, entry.source) < entry.size)
-        Changed(entry, "it is shorter than when it was found");
+namespace {
+
+// The file's bytes up to its size when the walk met it, read from `fd`.
+std::vector<std::uint8_t> ReadAll(int fd, const struct statx& info, const InputEntry& entry, const WarningSink& warn) {
+    std::vector<std::uint8_t> contents(entry.size);
+    if (ReadUpTo(fd, contents, entry.source) < entry.size) Changed(entry, "it is shorter than when it was found");
     // One byte more tells whether it grew since its status was taken, and brings out a file
     // the system cannot read at all although its size says there is nothing to read (as in
     // /proc).
     std::uint8_t next = 0;
-    if (info.stx_size > entry.size || ReadUpTo(fd.get(), {&next, 1}, entry.source) != 0) WarnGrown(entry, warn);
-    return input;
+    if (info.stx_size > entry.size || ReadUpTo(fd, {&next, 1}, entry.source) != 0) WarnGrown(entry, warn);
+    return contents;
 }
 
-MappedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn) {
+}  // namespace
+
+InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn) {
     const UniqueFd fd = Open(entry);
     const struct statx info = CheckedStatus(fd.get(), entry);
-    auto mapped = std::make_shared<MappedInput>(fd.get(), entry.size, entry.source);
+    return {FileTimes(info), ReadAll(fd.get(), info, entry, warn)};
+}
+
+OpenedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn) {
+    const UniqueFd fd = Open(entry);
+    const struct statx info = CheckedStatus(fd.get(), entry);
+    std::shared_ptr<MappedInput> mapped = MappedInput::Map(fd.get(), entry.size, entry.source);
+    if (mapped == nullptr) return {FileTimes(info), ReadAll(fd.get(), info, entry, warn), {}};
     if (info.stx_size > entry.size) WarnGrown(entry, warn);
     MappedInput* input = mapped.get();
-    return {FileTimes(info), LentContents{input->Bytes(), std::move(mapped),
-                                          [input](std::size_t offset) { input->PassedTo(offset); },
-                                          [input] { input->CheckRead(); }}};
+    return {FileTimes(info), {},
+            LentContents{input->Bytes(), std::move(mapped), [input](std::size_t offset) { input->PassedTo(offset); },
+                         [input] { input->CheckRead(); }}};
 }
 
 }  // namespace quorvel::tool

@@ -29,11 +29,14 @@ InputFile ReadInputFile(const InputEntry& entry, const WarningSink& warn);
 // being compressed.
 constexpr std::uint64_t kMappedFromSize = std::uint64_t{8} << 20;
 
-// The same for a large file, mapped: the contents are lent, as the packer reads them.
-struct MappedInputFile {
+// The same for a large file, mapped where the system can map it: the contents are lent, as
+// the packer reads them; else read.
+struct OpenedInputFile {
     EntryTimes times;
-    LentContents contents;
+    std::vector<std::uint8_t> contents;  // when read
+    LentContents lent;                   // when mapped
+    std::span<const std::uint8_t> Contents() const { return lent.owner != nullptr ? lent.bytes : contents; }
 };
-MappedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn);
+OpenedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn);
 
 }  // namespace quorvel::tool

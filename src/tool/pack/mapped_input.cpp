@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <mutex>
 
 #include "tool/pack/file_contents.hpp"
@@ -75,7 +73,6 @@ std::size_t Register(const void* start, std::size_t size) {
 }
 
 void Unregister(std::size_t slot) {
-    if (slot == kRanges) return;
     std::lock_guard lock(rangesMutex);
     ranges[slot].end.store(0);
     ranges[slot].begin.store(0);
@@ -83,19 +80,26 @@ void Unregister(std::size_t slot) {
 
 }  // namespace
 
-MappedInput::MappedInput(int fd, std::size_t size, const std::filesystem::path& source)
-    : size_(size), source_(source) {
+std::unique_ptr<MappedInput> MappedInput::Map(int fd, std::size_t size, const std::filesystem::path& source) {
     InstallHandlerOnce();
-    mappedSize_ = std::max<std::size_t>(size, 1);
+    const std::size_t mappedSize = std::max<std::size_t>(size, 1);
     // Writable but private: the start is copied by writing to it, which the file never sees.
-    void* mapped = mmap(nullptr, mappedSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
-    if (mapped == MAP_FAILED) throw FileReadError(source, std::string("cannot be mapped (") + std::strerror(errno) + ")");
-    start_ = static_cast<const std::uint8_t*>(mapped);
-    slot_ = Register(mapped, mappedSize_);
-    if (slot_ == kRanges) {
-        munmap(mapped, mappedSize_);
-        throw FileReadError(source, "cannot be mapped (too many files mapped at once)");
+    void* mapped = mmap(nullptr, mappedSize, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const std::size_t slot = Register(mapped, mappedSize);
+    if (slot == kRanges) {
+        munmap(mapped, mappedSize);
+        return nullptr;
     }
+    return std::unique_ptr<MappedInput>(new MappedInput(mapped, size, slot, source));
+}
+
+MappedInput::MappedInput(void* mapped, std::size_t size, std::size_t slot, const std::filesystem::path& source)
+    : start_(static_cast<const std::uint8_t*>(mapped)),
+      size_(size),
+      mappedSize_(std::max<std::size_t>(size, 1)),
+      slot_(slot),
+      source_(source) {
     auto* bytes = static_cast<volatile std::uint8_t*>(mapped);
     const std::size_t copied = std::min(size, kCopiedStart);
     for (std::size_t at = 0; at < copied; at += pageSize) bytes[at] = bytes[at];

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 
 namespace quorvel::tool {
@@ -21,9 +22,9 @@ public:
     // Bytes copied at once: more than the start that references and their choice read.
     static constexpr std::size_t kCopiedStart = std::size_t{64} << 10;
 
-    // Maps the first `size` bytes of the open file `fd`, which must hold them. Throws
-    // FileReadError naming `source`.
-    MappedInput(int fd, std::size_t size, const std::filesystem::path& source);
+    // Maps the first `size` bytes of the open file `fd`, which must hold them; nothing where
+    // the system cannot map it (some file systems cannot), which is then to be read.
+    static std::unique_ptr<MappedInput> Map(int fd, std::size_t size, const std::filesystem::path& source);
     ~MappedInput();
     MappedInput(const MappedInput&) = delete;
     MappedInput& operator=(const MappedInput&) = delete;
@@ -36,6 +37,8 @@ public:
     void CheckRead() const;
 
 private:
+    MappedInput(void* mapped, std::size_t size, std::size_t slot, const std::filesystem::path& source);
+
     const std::uint8_t* start_ = nullptr;
     std::size_t size_ = 0;
     std::size_t mappedSize_ = 0;

@@ -110,26 +110,15 @@ void WithinSizeLimit(const std::string& output, Step step) {
     }
 }
 
-// A file to pack: read into memory, or mapped and lent when it is large.
-struct FileToPack {
-    EntryTimes times;
-    std::vector<std::uint8_t> contents;
-    LentContents lent;
-    std::span<const std::uint8_t> Contents() const { return lent.owner != nullptr ? lent.bytes : contents; }
-};
-
-// The file, or nothing when it cannot be read as it was found: it is left out then, which
-// is safe as no part of its entry has been written; under --strict that ends the pack
-// instead.
-std::optional<FileToPack> ReadOrLeaveOut(const InputEntry& entry, LeftOutInputs& leftOut, Reporter& reporter) {
+// The file, read or, when large, mapped; or nothing when it cannot be read as it was found:
+// it is left out then, which is safe as no part of its entry has been written; under
+// --strict that ends the pack instead.
+std::optional<OpenedInputFile> ReadOrLeaveOut(const InputEntry& entry, LeftOutInputs& leftOut, Reporter& reporter) {
     const WarningSink warn = [&reporter](const std::string& text) { reporter.Warning(text); };
     try {
-        if (entry.size >= kMappedFromSize) {
-            MappedInputFile mapped = MapInputFile(entry, warn);
-            return FileToPack{mapped.times, {}, std::move(mapped.contents)};
-        }
+        if (entry.size >= kMappedFromSize) return MapInputFile(entry, warn);
         InputFile read = ReadInputFile(entry, warn);
-        return FileToPack{read.times, std::move(read.contents), {}};
+        return OpenedInputFile{read.times, std::move(read.contents), {}};
     } catch (const FileReadError& error) {
         if (leftOut.Strict()) throw;
         leftOut.LeaveOut(entry.source, error.reason);
@@ -188,7 +177,7 @@ int RunPack(const PackOptions& options) {
             pipeline.AddFolder(entry.archiveName);
             continue;
         }
-        std::optional<FileToPack> input = ReadOrLeaveOut(entry, leftOut, reporter);
+        std::optional<OpenedInputFile> input = ReadOrLeaveOut(entry, leftOut, reporter);
         if (!input) {
             progress.FileLeftOut(entry.size);
             continue;

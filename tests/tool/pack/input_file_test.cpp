@@ -78,8 +78,9 @@ TEST(ReadInputFileTest, ReadsTheFileTheWalkMetOrRefusesWhatStandsInItsPlace) {
                 try {
                     std::string contents;
                     if (mapped) {
-                        const MappedInputFile input = MapInputFile(*entry, warn);
-                        contents.assign(input.contents.bytes.begin(), input.contents.bytes.end());
+                        const OpenedInputFile input = MapInputFile(*entry, warn);
+                        EXPECT_NE(input.lent.owner, nullptr);
+                        contents.assign(input.Contents().begin(), input.Contents().end());
                     } else {
                         const InputFile input = ReadInputFile(*entry, warn);
                         contents.assign(input.contents.begin(), input.contents.end());
@@ -105,7 +106,9 @@ TEST(MappedInputTest, KeepsItsStartAndReadsZerosWhereTheFileWasCut) {
     const std::size_t size = 3 * MappedInput::kCopiedStart + (3u << 20);
     Write(file, std::string(size, 'a'));
     const UniqueFd fd(open(file.c_str(), O_RDWR));
-    MappedInput mapped(fd.get(), size, file);
+    const std::unique_ptr<MappedInput> input = MappedInput::Map(fd.get(), size, file);
+    ASSERT_NE(input, nullptr);
+    MappedInput& mapped = *input;
     const std::span<const std::uint8_t> bytes = mapped.Bytes();
     // Passes over the bytes let go of pages behind them; a second pass reads them again.
     for (int pass = 0; pass < 2; ++pass) {
