@@ -135,13 +135,16 @@ void PayloadPipeline::WriteReady(bool all) {
 }
 
 bool PayloadPipeline::WritePieces(Pending& pending, bool wait) {
-    if (!pending.headWritten) {
-        writer_.AddFileRecordHead(pending.file->entry);
-        pending.headWritten = true;
-    }
     for (;;) {
         bool closed = false;
-        for (const std::vector<std::uint8_t>& piece : pending.pieces->Take(wait, closed)) {
+        const std::deque<std::vector<std::uint8_t>> pieces = pending.pieces->Take(wait, closed);
+        // The record names the file's reference, which the compression chooses before it
+        // hands over any data: the record is written with the first piece, or at the end.
+        if (!pending.headWritten && (closed || !pieces.empty())) {
+            writer_.AddFileRecordHead(pending.file->entry);
+            pending.headWritten = true;
+        }
+        for (const std::vector<std::uint8_t>& piece : pieces) {
             writer_.AddFileData(piece);
             if (part_) part_(writer_.TakePayload());
         }

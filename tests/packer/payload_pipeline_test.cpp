@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "packer/reference_choice.hpp"
@@ -92,7 +94,8 @@ LentContents Lend(const Bytes& bytes, int* read = nullptr) {
 }
 
 // Lent files come out in pieces (random bytes: several megabytes of data), in turn with the
-// others, and later files start from them as from any other.
+// others, and later files start from them as from any other. Their references are chosen
+// on the compressing thread, as the tool has them chosen, and the record names them.
 TEST(PayloadPipelineTest, LentFilesAreWrittenInPiecesInTurn) {
     const Bytes large = RandomBytes(3u << 20, 4);
     const std::vector<Bytes> files = Files();
@@ -120,8 +123,21 @@ TEST(PayloadPipelineTest, LentFilesAreWrittenInPiecesInTurn) {
         pipeline.AddFile(writer.PrepareLentFile("large", {}, Lend(large, &checked), {}));
         for (std::size_t i = 0; i < files.size(); ++i) {
             const std::string name = "f" + std::to_string(i);
-            pipeline.AddFile(i % 3 == 0 ? writer.PrepareLentFile(name, {}, Lend(files[i], &checked), ReferenceFor(i))
-                                        : writer.PrepareFile(name, {}, files[i], ReferenceFor(i)));
+            if (i % 3 != 0) {
+                pipeline.AddFile(writer.PrepareFile(name, {}, files[i], ReferenceFor(i)));
+                continue;
+            }
+            const EntryReference reference = ReferenceFor(i);
+            const std::span<const std::uint8_t> preset =
+                reference.referenceBack != 0 ? PresetBytes(writer.History(reference.referenceBack), 0)
+                                             : std::span<const std::uint8_t>();
+            PreparedFile file = writer.PrepareLentFile(name, {}, Lend(files[i], &checked), {});
+            // Slow, so that the writer reaches the entry before its reference is chosen.
+            file.chooseReference = [reference, chosen = Bytes(preset.begin(), preset.end())](auto) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                return ReferenceWithPreset{reference, chosen};
+            };
+            pipeline.AddFile(std::move(file));
         }
         pipeline.Finish();
         EXPECT_TRUE(payload == expected);
