@@ -4,8 +4,9 @@
 //
 // Its first bytes are copied when it is mapped, as they are what later files' references
 // and the reference choice see, and must not change under the packer. A file cut short
-// while mapped would end the process at the first read past its new end; here such pages
-// read as zeros instead and the mapping is marked cut short, which CheckRead reports.
+// while mapped, or a page of it the disk cannot give, would end the process at the first
+// read; here such pages read as zeros instead and the mapping is marked, which CheckRead
+// reports.
 #pragma once
 
 #include <atomic>
@@ -33,11 +34,11 @@ public:
     // A pass over the bytes has come to `offset`: the pages well behind it are let go of.
     // One thread at a time.
     void PassedTo(std::size_t offset);
-    // Throws FileReadError when part of the file was gone when it was read.
+    // Throws FileReadError when part of the file was gone or could not be read.
     void CheckRead() const;
 
 private:
-    MappedInput(void* mapped, std::size_t size, std::size_t slot, const std::filesystem::path& source);
+    MappedInput(void* mapped, std::size_t size, std::size_t slot, int fd, const std::filesystem::path& source);
 
     const std::uint8_t* start_ = nullptr;
     std::size_t size_ = 0;
@@ -45,6 +46,7 @@ private:
     std::size_t slot_ = 0;
     std::size_t releasedTo_ = 0;  // pages before it were let go of in this pass
     std::size_t lastOffset_ = 0;
+    int fd_;  // kept open, to tell a file cut short from one that could not be read
     std::filesystem::path source_;
 };
 

@@ -123,7 +123,12 @@ TEST(MappedInputTest, KeepsItsStartAndReadsZerosWhereTheFileWasCut) {
               static_cast<std::ptrdiff_t>(MappedInput::kCopiedStart));
     EXPECT_EQ(bytes[size / 2 - 1], 'b');
     EXPECT_EQ(std::count(bytes.begin() + size / 2 + 4096, bytes.end(), 0), static_cast<std::ptrdiff_t>(size / 2 - 4096));
-    EXPECT_THROW(mapped.CheckRead(), FileReadError);
+    try {
+        mapped.CheckRead();
+        ADD_FAILURE() << "a cut went unnoticed";
+    } catch (const FileReadError& error) {
+        EXPECT_EQ(error.reason, "changed while being packed: it was cut short while it was read");
+    }
 }
 
 }  // namespace
