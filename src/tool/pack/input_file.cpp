@@ -56,10 +56,6 @@ void WarnGrown(const InputEntry& entry, const WarningSink& warn) {
          " bytes it had when found are stored");
 }
 
-}  // namespace
-
-namespace {
-
 // The file's bytes up to its size when the walk met it, read from `fd`.
 std::vector<std::uint8_t> ReadAll(int fd, const struct statx& info, const InputEntry& entry, const WarningSink& warn) {
     std::vector<std::uint8_t> contents(entry.size);

@@ -111,7 +111,7 @@ MappedInput::MappedInput(void* mapped, std::size_t size, std::size_t slot, int f
     for (std::size_t at = 0; at < copied; at += pageSize) bytes[at] = bytes[at];
     mprotect(mapped, mappedSize_, PROT_READ);
     madvise(mapped, mappedSize_, MADV_SEQUENTIAL);
-    releasedTo_ = (copied + pageSize - 1) & ~(pageSize - 1);
+    copiedEnd_ = releasedTo_ = (copied + pageSize - 1) & ~(pageSize - 1);
 }
 
 MappedInput::~MappedInput() {
@@ -123,8 +123,7 @@ MappedInput::~MappedInput() {
 void MappedInput::PassedTo(std::size_t offset) {
     // The match finders read up to 8192 bytes back: a margin well beyond that stays.
     constexpr std::size_t kKeptBehind = std::size_t{1} << 20;
-    const std::size_t copiedEnd = (std::min(size_, kCopiedStart) + pageSize - 1) & ~(pageSize - 1);
-    if (offset < lastOffset_) releasedTo_ = copiedEnd;  // a new pass
+    if (offset < lastOffset_) releasedTo_ = copiedEnd_;  // a new pass
     lastOffset_ = offset;
     if (offset < kKeptBehind) return;
     const std::size_t end = (offset - kKeptBehind) & ~(pageSize - 1);

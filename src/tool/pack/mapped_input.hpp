@@ -44,6 +44,7 @@ private:
     std::size_t size_ = 0;
     std::size_t mappedSize_ = 0;
     std::size_t slot_ = 0;
+    std::size_t copiedEnd_ = 0;   // the copied start's pages end here; they are kept
     std::size_t releasedTo_ = 0;  // pages before it were let go of in this pass
     std::size_t lastOffset_ = 0;
     int fd_;  // kept open, to tell a file cut short from one that could not be read
