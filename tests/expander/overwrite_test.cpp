@@ -64,17 +64,23 @@ INSTANTIATE_TEST_SUITE_P(
                                          Answer{"TypedEndOfInputMark", "\x1AY\r\n", false})),
     [](const auto& info) { return BuildName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name; });
 
+// A file name ending in "/." (a folder entry ends in "\.") or "." alone names a folder, the
+// one extracted into included.
 TEST_P(ExistingFiles, FolderStandingUnderAFileName) {
     std::filesystem::create_directory(folder_ / "d");
-    EntryWriter entries;
-    entries.AddFile("d", kTimes, ToBytes("data"));
-    RunResult result = Run(Archive(entries), {.input = "N\r\n"});
-    EXPECT_EQ(result.output, kBanner + "d already exists. Overwrite? (Y/N) : \askipping : d\r\n");
-    EXPECT_EQ(result.exitCode, 0);
-    result = Run(Archive(entries), {.input = "Y\r\n"});
-    EXPECT_EQ(result.output, kBanner + "d already exists. Overwrite? (Y/N) : \aexpanding : d ... " + kWriteError);
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "d"));
+    for (const std::string name : {"d", "d/.", "."}) {
+        SCOPED_TRACE(name);
+        EntryWriter entries;
+        entries.AddFile(name, kTimes, ToBytes("data"));
+        RunResult result = Run(Archive(entries), {.input = "N\r\n"});
+        EXPECT_EQ(result.output, kBanner + name + " already exists. Overwrite? (Y/N) : \askipping : " + name + "\r\n");
+        EXPECT_EQ(result.exitCode, 0);
+        result = Run(Archive(entries), {.input = "Y\r\n"});
+        EXPECT_EQ(result.output,
+                  kBanner + name + " already exists. Overwrite? (Y/N) : \aexpanding : " + name + " ... " + kWriteError);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(std::filesystem::is_directory(folder_ / "d"));
+    }
 }
 
 TEST_P(ExistingFiles, FileStandingWhereAFolderIsNeeded) {
