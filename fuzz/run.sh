@@ -30,9 +30,9 @@ cmake --build "$out" -j"$(nproc)" --target $targets
 # Every input runs in the same process, so memory an input frees is soon taken again by the
 # next. A quarantine of 16 MB rather than 256 hands out memory that is still mapped: fresh
 # pages cost more than a small input's whole run, and an input's own use after free is
-# still caught, as each allocates far less. The Expander's 4.3 MB of working storage is a
-# stack frame whose shadow is cleared at every exit the Expander throws through; cleared by
-# mapping it anew, it faults back in page by page on the next run, so it is written over.
+# still caught, as each allocates far less. Shadow memory of up to 16 MB that the
+# sanitizer clears (of the stack a throw unwinds, of a large block) is written over rather
+# than mapped anew, which would fault back in page by page on the next run.
 # A caller's own ASAN_OPTIONS come after these and win.
 export ASAN_OPTIONS="quarantine_size_mb=16:clear_shadow_mmap_threshold=16777216${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 

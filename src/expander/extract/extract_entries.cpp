@@ -133,7 +133,13 @@ void ExtractEntry(RunState& run, DecoderStorage& storage) {
 void ExtractEntries() {
     // Set aside once for the whole run, in this frame: the history ring, the window and the
     // trees (about 4.3 MB; the program reserves a stack large enough for it).
+#ifdef QUORVEL_STORAGE_OUTSIDE_THE_STACK
+    // Under the fuzzer, which runs the Expander once per input: every exit throws through
+    // this frame, and the sanitizer clears the shadow of the whole stack at each throw.
+    static DecoderStorage storage;
+#else
     DecoderStorage storage;
+#endif
     storage.FirstTreeBuilt = false;
     RunState run{};
     EndOfArchive = false;
