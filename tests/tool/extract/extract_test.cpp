@@ -136,6 +136,15 @@ TEST_F(Extract, HostileArchivesAndTrees) {
              w.AddFile("dup.txt", kTimes, ToBytes("three"));
          },
          {}, {"--overwrite=rename"}, 0, "", {{"dup.txt", "one"}, {"dup (1).txt", "two"}, {"dup (2).txt", "three"}}},
+        // A file's name that ends in a "." part names a folder: the one extracted into, or
+        // one on the way.
+        {"FileNamedAsAFolder",
+         [](EntryWriter& w) {
+             w.AddFile(".", kTimes, ToBytes("dot"));
+             w.AddFile("d/.", kTimes, ToBytes("dot"));
+             w.AddFile("ok.txt", kTimes, ToBytes("ok"));
+         },
+         {}, {"-y"}, 1, "\"d/.\": the name names no file", {{"ok.txt", "ok"}}},
         {"FileThenFolderOfItsName",
          [](EntryWriter& w) {
              w.AddFile("x", kTimes, ToBytes("file"));
