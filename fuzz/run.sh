@@ -2,8 +2,9 @@
 # fuzz/run.sh SECONDS [CORPUS [TARGET...]]: builds the fuzz targets with clang, libFuzzer,
 # AddressSanitizer and UBSan into build-fuzz/, writes each target's seed inputs and runs the
 # targets (all four by default) one after another, one process each, for SECONDS each. A
-# run starts from the seeds and the repository corpus (fuzz/corpus/TARGET/, only read) and
-# keeps what it finds in CORPUS/TARGET (an absolute path; build-fuzz/corpus by default), so
+# run starts from the seeds, the repository corpus (fuzz/corpus/TARGET/) and the inputs that
+# once showed a fault (fuzz/regressions/TARGET/), both only read, and keeps what it finds
+# in CORPUS/TARGET (an absolute path; build-fuzz/corpus by default), so
 # a later run with the same CORPUS goes on from there. Ends with a line per target:
 # executions, their rate and coverage. A finding stops the run; its input is kept in
 # build-fuzz/findings/.
@@ -84,6 +85,7 @@ for target in $targets; do
   mkdir -p "$corpus"
   repository=
   [ -d "fuzz/corpus/$target" ] && repository=$PWD/fuzz/corpus/$target
+  [ -d "fuzz/regressions/$target" ] && repository="$repository $PWD/fuzz/regressions/$target"
   # Inputs that run fast are chosen more often (up to 30 times): it doubles the executions
   # at the same coverage, as the slow ones (many entries, long files) are few.
   if ! "$out/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 $(flags "$target") \
