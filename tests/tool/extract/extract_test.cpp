@@ -137,7 +137,7 @@ TEST_F(Extract, HostileArchivesAndTrees) {
          },
          {}, {"--overwrite=rename"}, 0, "", {{"dup.txt", "one"}, {"dup (1).txt", "two"}, {"dup (2).txt", "three"}}},
         // A file's name that ends in a "." part names a folder: the one extracted into, or
-        // one on the way.
+        // one inside it.
         {"FileNamedAsAFolder",
          [](EntryWriter& w) {
              w.AddFile(".", kTimes, ToBytes("dot"));
