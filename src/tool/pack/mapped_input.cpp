@@ -88,23 +88,22 @@ std::unique_ptr<MappedInput> MappedInput::Map(int fd, std::size_t size, const st
     // Writable but private: the start is copied by writing to it, which the file never sees.
     void* mapped = mmap(nullptr, mappedSize, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
     if (mapped == MAP_FAILED) return nullptr;
-    const int kept = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    const std::size_t slot = kept >= 0 ? Register(mapped, mappedSize) : kRanges;
+    UniqueFd kept(fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    const std::size_t slot = kept.valid() ? Register(mapped, mappedSize) : kRanges;
     if (slot == kRanges) {
-        if (kept >= 0) close(kept);
         munmap(mapped, mappedSize);
         return nullptr;
     }
-    return std::unique_ptr<MappedInput>(new MappedInput(mapped, size, slot, kept, source));
+    return std::unique_ptr<MappedInput>(new MappedInput(mapped, size, slot, std::move(kept), source));
 }
 
-MappedInput::MappedInput(void* mapped, std::size_t size, std::size_t slot, int fd,
+MappedInput::MappedInput(void* mapped, std::size_t size, std::size_t slot, UniqueFd fd,
                          const std::filesystem::path& source)
     : start_(static_cast<const std::uint8_t*>(mapped)),
       size_(size),
       mappedSize_(std::max<std::size_t>(size, 1)),
       slot_(slot),
-      fd_(fd),
+      fd_(std::move(fd)),
       source_(source) {
     auto* bytes = static_cast<volatile std::uint8_t*>(mapped);
     const std::size_t copied = std::min(size, kCopiedStart);
@@ -117,7 +116,6 @@ MappedInput::MappedInput(void* mapped, std::size_t size, std::size_t slot, int f
 MappedInput::~MappedInput() {
     Unregister(slot_);
     munmap(const_cast<std::uint8_t*>(start_), mappedSize_);
-    close(fd_);
 }
 
 void MappedInput::PassedTo(std::size_t offset) {
@@ -135,7 +133,7 @@ void MappedInput::PassedTo(std::size_t offset) {
 void MappedInput::CheckRead() const {
     if (!ranges[slot_].cutShort.load()) return;
     struct stat info {};
-    if (fstat(fd_, &info) == 0 && static_cast<std::uint64_t>(info.st_size) >= size_)
+    if (fstat(fd_.get(), &info) == 0 && static_cast<std::uint64_t>(info.st_size) >= size_)
         throw FileReadError(source_, "cannot be read (part of it could not be read from the disk)");
     throw FileReadError(source_, "changed while being packed: it was cut short while it was read");
 }

@@ -16,6 +16,8 @@
 #include <memory>
 #include <span>
 
+#include "tool/common/unique_fd.hpp"
+
 namespace quorvel::tool {
 
 class MappedInput {
@@ -38,7 +40,7 @@ public:
     void CheckRead() const;
 
 private:
-    MappedInput(void* mapped, std::size_t size, std::size_t slot, int fd, const std::filesystem::path& source);
+    MappedInput(void* mapped, std::size_t size, std::size_t slot, UniqueFd fd, const std::filesystem::path& source);
 
     const std::uint8_t* start_ = nullptr;
     std::size_t size_ = 0;
@@ -47,7 +49,7 @@ private:
     std::size_t copiedEnd_ = 0;   // the copied start's pages end here; they are kept
     std::size_t releasedTo_ = 0;  // pages before it were let go of in this pass
     std::size_t lastOffset_ = 0;
-    int fd_;  // kept open, to tell a file cut short from one that could not be read
+    UniqueFd fd_;  // kept open, to tell a file cut short from one that could not be read
     std::filesystem::path source_;
 };
 
