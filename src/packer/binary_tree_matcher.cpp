@@ -29,6 +29,13 @@ std::uint32_t PairOf(const std::uint8_t* at) {
 
 }  // namespace
 
+std::uint32_t FullMatchLength(const JoinedBytes& bytes, std::size_t position, std::uint32_t distance,
+                              std::uint32_t known) {
+    const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(kMaxMatchLength, bytes.size() - position));
+    const std::uint8_t* here = bytes.At(position);
+    return CommonLength(here - distance, here, known, limit);
+}
+
 BinaryTreeMatcher::BinaryTreeMatcher()
     : treeRoot_(std::size_t{1} << kRootBits, kNoPosition),
       newestPair_(std::size_t{1} << 16, kNoPosition),

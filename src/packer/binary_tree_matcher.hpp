@@ -18,6 +18,11 @@
 
 namespace quorvel::packer {
 
+// How far the match at `distance` from `position` goes, known to agree on its first `known`
+// bytes, up to the longest a match may be.
+std::uint32_t FullMatchLength(const JoinedBytes& bytes, std::size_t position, std::uint32_t distance,
+                              std::uint32_t known);
+
 class BinaryTreeMatcher {
 public:
     BinaryTreeMatcher();

@@ -75,7 +75,8 @@ struct PreparedFile {
 
     bool IsLent() const { return lent.owner != nullptr; }
     std::span<const std::uint8_t> Contents() const { return IsLent() ? lent.bytes : contents; }
-    void Compress(int effort);
+    // With `searchAhead`, a large file's matches are searched on a second thread.
+    void Compress(int effort, bool searchAhead = false);
 };
 
 class EntryWriter {

@@ -56,7 +56,7 @@ private:
 };
 
 void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEncoder* encoder, ItemSink* chosen,
-                 ParseSpace& space, const CompressHooks& hooks) {
+                 ParseSpace& space, const CompressHooks& hooks, bool searchAhead) {
     if (effort < kFirstPricedEffort) {
         BothSinks sinks(encoder, chosen);
         return ParseLazily(bytes, start, LazyRulesFor(effort), space.chains, sinks,
@@ -76,25 +76,27 @@ void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEn
     for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
         ItemEncoder first(ItemEncoder::Output::CodesOnly);
         SymbolTally tally;
-        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced, pricedPass(pass));
+        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced, pricedPass(pass), searchAhead);
         rough = tally;
     }
     if (encoder != nullptr)
-        return ParseByPrice(bytes, start, rules, rough, *encoder, chosen, space.priced, pricedPass(rules.passes));
+        return ParseByPrice(bytes, start, rules, rough, *encoder, chosen, space.priced, pricedPass(rules.passes),
+                            searchAhead);
     ItemEncoder scratch(ItemEncoder::Output::CodesOnly);
-    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced, pricedPass(rules.passes));
+    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced, pricedPass(rules.passes), searchAhead);
 }
 
 // The items, written to `encoder` and handed to `chosen` where given; the price-based parse
 // keeps codes of its own when no encoder is given.
 void Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort, ItemEncoder* encoder,
-           ItemSink* chosen, const CompressHooks& hooks = {}) {
+           ItemSink* chosen, const CompressHooks& hooks = {}, bool searchAhead = false) {
     if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
     ParseSpace& space = ThisThreadsSpace();
     // Only the last 8192 preset bytes can be reached.
     preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
-    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space, hooks);
-    ParseJoined(JoinedBytes(preset, data, space.joined), preset.size(), effort, encoder, chosen, space, hooks);
+    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space, hooks, searchAhead);
+    ParseJoined(JoinedBytes(preset, data, space.joined), preset.size(), effort, encoder, chosen, space, hooks,
+                searchAhead);
 }
 
 class ItemList final : public ItemSink {
@@ -120,8 +122,8 @@ std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<cons
 }
 
 void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-               ItemEncoder& encoder, const CompressHooks& hooks) {
-    Parse(preset, data, effort, &encoder, nullptr, hooks);
+               ItemEncoder& encoder, const CompressHooks& hooks, bool searchAhead) {
+    Parse(preset, data, effort, &encoder, nullptr, hooks, searchAhead);
 }
 
 }  // namespace quorvel::packer

@@ -27,8 +27,9 @@ void FindItemsInto(std::span<const std::uint8_t> preset, std::span<const std::ui
 // The same items, kept.
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort);
-// The same items, written to `encoder`, telling the hooks how far it has come.
+// The same items, written to `encoder`, telling the hooks how far it has come. With
+// `searchAhead`, the priced parses' matches are searched on a second thread.
 void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-               ItemEncoder& encoder, const CompressHooks& hooks = {});
+               ItemEncoder& encoder, const CompressHooks& hooks = {}, bool searchAhead = false);
 
 }  // namespace quorvel::packer

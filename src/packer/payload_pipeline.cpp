@@ -71,7 +71,12 @@ private:
 };
 
 PayloadPipeline::PayloadPipeline(EntryWriter& writer, int effort, unsigned threads, Sink sink, PartSink part)
-    : writer_(writer), effort_(effort), sink_(std::move(sink)), part_(std::move(part)), pool_(threads) {}
+    : writer_(writer),
+      effort_(effort),
+      searchAhead_(threads > 1),
+      sink_(std::move(sink)),
+      part_(std::move(part)),
+      pool_(threads) {}
 
 PayloadPipeline::~PayloadPipeline() {
     for (Pending& pending : pending_)
@@ -102,7 +107,7 @@ void PayloadPipeline::AddFile(PreparedFile file) {
                 if (queue != nullptr) queue->Close();
             }
         } closeAtEnd{pieces.get()};
-        shared->Compress(effort_);
+        shared->Compress(effort_, searchAhead_);
         // Only the compressed data is written: the contents can go at once.
         std::vector<std::uint8_t>().swap(shared->contents);
         shared->lent = {};

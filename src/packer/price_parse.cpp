@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "format/item_format.hpp"
+#include "packer/matches_ahead.hpp"
 #include "packer/packer_namespace.hpp"
 
 namespace quorvel::packer {
@@ -13,31 +14,64 @@ constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t kLiteralStep = 1;
 constexpr std::uint32_t kDistanceShift = 16;
 
+// The parse's match search, on this thread: the matcher and its room for matches are kept
+// from input to input.
+class SearchHere {
+public:
+    SearchHere(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules, PriceParseSpace& space)
+        : matcher_(space.matcher) {
+        matcher_.Start(bytes, rules.treeDepth, rules.niceLength);
+        for (std::size_t position = 0; position < start; ++position) matcher_.Skip(position);
+        if (space.matches.size() < rules.niceLength) space.matches.resize(rules.niceLength);
+        room_ = space.matches.data();
+    }
+    std::size_t Find(std::size_t position, const Match*& matches) {
+        matches = room_;
+        return matcher_.Find(position, room_);
+    }
+    void SkipCovered(std::size_t position, std::uint32_t length, std::uint32_t distance) {
+        matcher_.SkipCovered(position, length, distance);
+    }
+
+private:
+    BinaryTreeMatcher& matcher_;
+    Match* room_;
+};
+
+// The same search, run ahead on a thread of its own, which also inserts what long matches cover.
+class SearchedAhead {
+public:
+    SearchedAhead(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules, PriceParseSpace&)
+        : ahead_(bytes, start, rules.treeDepth, rules.niceLength) {}
+    std::size_t Find(std::size_t position, const Match*& matches) { return ahead_.Find(position, matches); }
+    void SkipCovered(std::size_t, std::uint32_t, std::uint32_t) {}
+
+private:
+    MatchesAhead ahead_;
+};
+
+template <class Search>
 class PriceParser {
 public:
-    PriceParser(const JoinedBytes& bytes, const PriceRules& rules, const SymbolTally& roughParse,
+    PriceParser(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules, const SymbolTally& roughParse,
                 ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space)
         : bytes_(bytes),
           rules_(rules),
-          matcher_(space.matcher),
+          search_(bytes, start, rules, space),
           encoder_(encoder),
           chosen_(chosen),
           prices_(roughParse),
           path_(space.path) {
-        matcher_.Start(bytes, rules.treeDepth, rules.niceLength);
         const std::size_t positions = rules.segment + rules.niceLength + 1;
         if (space.price.size() < positions) {
             space.price.resize(positions);
             space.step.resize(positions);
         }
-        if (space.matches.size() < rules.niceLength) space.matches.resize(rules.niceLength);
         price_ = space.price.data();
         step_ = space.step.data();
-        matches_ = space.matches.data();
     }
 
     void Parse(std::size_t start, PassProgress& progress) {
-        for (std::size_t position = 0; position < start; ++position) matcher_.Skip(position);
         for (std::size_t position = start; position < bytes_.size();) {
             progress.At(position);
             prices_.Follow(encoder_.Codes());
@@ -55,24 +89,25 @@ private:
         for (; current < rules_.segment && base + current < bytes_.size(); ++current) {
             // Nothing reaches beyond here: every path meets at this position.
             if (current == reach && current > 0) break;
-            const std::size_t found = matcher_.Find(base + current, matches_);
-            const std::uint32_t longest = found > 0 ? matches_[found - 1].length : 1;
+            const Match* matches;
+            const std::size_t found = search_.Find(base + current, matches);
+            const std::uint32_t longest = found > 0 ? matches[found - 1].length : 1;
             if (longest >= rules_.niceLength) {
                 TakePath(base, current);
-                return current + TakeLongMatch(base + current, matches_[found - 1].distance);
+                return current + TakeLongMatch(base + current, matches[found - 1].distance);
             }
             if (current + longest > reach) {
                 std::fill(price_ + reach + 1, price_ + current + longest + 1, kUnreached);
                 reach = current + longest;
             }
-            Relax(bytes_[base + current], current, found);
+            Relax(bytes_[base + current], current, matches, found);
         }
         TakePath(base, current);
         return current;
     }
 
     // Offers the literal and every length of every match at position `current`.
-    void Relax(std::uint8_t byte, std::size_t current, std::size_t found) {
+    void Relax(std::uint8_t byte, std::size_t current, const Match* matches, std::size_t found) {
         std::uint32_t* price = price_ + current;
         std::uint32_t* step = step_ + current;
         const std::uint32_t from = price[0];
@@ -83,7 +118,7 @@ private:
         }
         std::uint32_t length = kMinMatchLength;
         for (std::size_t k = 0; k < found; ++k) {
-            const Match& match = matches_[k];
+            const Match& match = matches[k];
             const std::uint32_t withDistance = from + prices_.Distance(match.distance);
             const std::uint32_t distance = match.distance << kDistanceShift;
             // Lengths of one symbol each, then those of the long-match symbol and its bits.
@@ -130,11 +165,8 @@ private:
     // A match at least niceLength long, made as long as the data allows and taken as it is;
     // returns its length.
     std::uint32_t TakeLongMatch(std::size_t position, std::uint32_t distance) {
-        const auto limit =
-            static_cast<std::uint32_t>(std::min<std::size_t>(kMaxMatchLength, bytes_.size() - position));
-        const std::uint8_t* here = bytes_.At(position);
-        const std::uint32_t length = CommonLength(here - distance, here, rules_.niceLength, limit);
-        matcher_.SkipCovered(position, length, distance);
+        const std::uint32_t length = FullMatchLength(bytes_, position, distance, rules_.niceLength);
+        search_.SkipCovered(position, length, distance);
         Take(MatchItem(length, distance));
         return length;
     }
@@ -146,22 +178,24 @@ private:
 
     JoinedBytes bytes_;
     PriceRules rules_;
-    BinaryTreeMatcher& matcher_;
+    Search search_;
     ItemEncoder& encoder_;
     ItemSink* chosen_;
     ItemPrices prices_;
     std::vector<Item>& path_;
     std::uint32_t* price_;
     std::uint32_t* step_;
-    Match* matches_;
 };
+
 
 }  // namespace
 
 void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
-                  PassProgress progress) {
-    PriceParser(bytes, rules, roughParse, encoder, chosen, space).Parse(start, progress);
+                  PassProgress progress, bool searchAhead) {
+    if (searchAhead)
+        return PriceParser<SearchedAhead>(bytes, start, rules, roughParse, encoder, chosen, space).Parse(start, progress);
+    PriceParser<SearchHere>(bytes, start, rules, roughParse, encoder, chosen, space).Parse(start, progress);
 }
 
 }  // namespace quorvel::packer

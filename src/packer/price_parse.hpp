@@ -31,16 +31,17 @@ struct PriceParseSpace {
     // the item that ends there (its length, 1 for a literal, and its distance << 16).
     std::vector<std::uint32_t> price;
     std::vector<std::uint32_t> step;
-    std::vector<Match> matches;
+    std::vector<Match> matches;  // room for one position's matches
     std::vector<Item> path;
 };
 
 // Items for bytes[start, end) when bytes[0, start) is already in the window, each written
 // to `encoder` as it is chosen, whose codes price the next, and handed to `chosen` too
 // when there is one; roughParse counts the symbols of a quicker parse of the same bytes,
-// whose shares seed the prices.
+// whose shares seed the prices. With `searchAhead`, the matches are searched on a thread of
+// their own (matches_ahead.hpp); the items are the same.
 void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
-                  PassProgress progress = {});
+                  PassProgress progress = {}, bool searchAhead = false);
 
 }  // namespace quorvel::packer

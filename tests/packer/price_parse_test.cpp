@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "packer/binary_tree_matcher.hpp"
 #include "packer/item_prices.hpp"
+#include "packer/matches_ahead.hpp"
 #include "packer/parse_by_effort.hpp"
 #include "round_trip_fixture.hpp"
 #include "support/parts.hpp"
@@ -15,6 +17,7 @@ namespace quorvel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+const Bytes kNoBytes;
 
 // Text from a few hundred words of a skewed vocabulary, so matches of many lengths and
 // distances occur.
@@ -75,6 +78,47 @@ TEST_F(PriceParseTest, VariedDataRoundTripsAtEveryEffort) {
         data.insert(data.end(), preset.begin(), preset.begin() + 5000);
         ExpectRoundTrip(data, preset, effort);
     }
+}
+
+// A second thread searching the matches ahead of the parse hands it exactly what it would
+// have found itself: the same data at every priced effort, with and without a preset, long
+// runs (matches of the nice length, which skip what they cover) included.
+TEST(MatchesAheadTest, SearchingAheadGivesTheSameData) {
+    const Bytes preset = Prose(8192, 8);
+    const Bytes inputs[] = {
+        Join({Records(9000, 3), RandomBytes(2000, 4), Prose(9000, 5), Bytes(10000, 0), Records(3000, 6)}),
+        Join({RandomBytes(700, 7), RandomBytes(700, 7), Prose(40000, 9), RandomBytes(700, 7)}),
+    };
+    for (const Bytes& data : inputs) {
+        for (int effort = 4; effort <= kMaxEffort; ++effort) {
+            for (const Bytes* start : {&kNoBytes, &preset}) {
+                ItemEncoder here, ahead;
+                FindItems(*start, data, effort, here, {}, false);
+                FindItems(*start, data, effort, ahead, {}, true);
+                EXPECT_EQ(here.Finish(), ahead.Finish()) << "effort " << effort << " preset " << start->size();
+            }
+        }
+    }
+}
+
+// The search may be left at any point, also while it waits for the parse to take what it
+// found; a parse asking for a position the search did not find matches for is a fault.
+TEST(MatchesAheadTest, EndsWhenLeftAndRefusesPositionsOutOfTurn) {
+    const Bytes zeros(4 << 20, 0);  // each chunk reaches its most bytes: the search soon waits
+    for (std::size_t taken : {0, 1, 3}) {
+        MatchesAhead ahead(JoinedBytes(zeros), 0, 16, 64);
+        const Match* matches = nullptr;
+        EXPECT_EQ(ahead.Find(0, matches), 0u);
+        for (std::size_t k = 1; k <= taken; ++k) {
+            // A match of the nice length runs on as far as a match may: the search skips that.
+            ASSERT_EQ(ahead.Find(1 + kMaxMatchLength * (k - 1), matches), 1u) << k;
+            EXPECT_EQ(matches[0].distance, 1u);
+        }
+    }
+    MatchesAhead ahead(JoinedBytes(zeros), 0, 16, 64);
+    const Match* matches = nullptr;
+    ahead.Find(0, matches);
+    EXPECT_THROW(ahead.Find(2, matches), std::logic_error);
 }
 
 // The price-based parse sees every choice the lazy one makes, and prices them with the

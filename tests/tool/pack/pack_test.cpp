@@ -149,9 +149,14 @@ TEST_F(Pack, StubFollowsTheOutputNameUnlessGiven) {
     ExpectNoOutput();
 }
 
-// Twice, and whatever the number of threads compressing.
+// Twice, and whatever the number of threads compressing and searching.
 TEST_F(Pack, SameInputsGiveTheSameBytes) {
     MakeSampleTree(Input("same"), 20);
+    // Large enough for its matches to be searched on a second thread where there are two.
+    std::string large;
+    for (int line = 0; large.size() < (3u << 19); ++line)
+        large += "line " + std::to_string(line * 7919 % 100003) + " of a file searched ahead\n";
+    WriteFile(Input("same/large.txt"), ToBytes(large));
     std::ofstream(work_ / "password.txt") << "pw";
     std::vector<Bytes> packs;
     for (const char* threads : {"1", "2", "4", "2"}) {
