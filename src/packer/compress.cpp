@@ -5,19 +5,19 @@
 namespace quorvel::packer {
 namespace {
 
-// Data shorter than this is searched on the compressing thread alone: a second thread
+// Data shorter than this is parsed on the compressing thread alone: a second thread
 // would cost about as much as it saves.
-constexpr std::size_t kSearchAheadFrom = std::size_t{1} << 20;
+constexpr std::size_t kTwoThreadsFrom = std::size_t{1} << 20;
 
 }  // namespace
 
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
                                            std::span<const std::uint8_t> data, int effort,
                                            const CompressHooks& hooks, ItemEncoder::PieceSink pieces,
-                                           bool searchAhead) {
+                                           bool twoThreads) {
     ItemEncoder encoder;
     encoder.SendPiecesTo(std::move(pieces));
-    FindItems(preset, data, effort, encoder, hooks, searchAhead && data.size() >= kSearchAheadFrom);
+    FindItems(preset, data, effort, encoder, hooks, twoThreads && data.size() >= kTwoThreadsFrom);
     if (hooks.progress) hooks.progress(data.size());
     return encoder.Finish();
 }

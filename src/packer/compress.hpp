@@ -11,11 +11,11 @@
 namespace quorvel::packer {
 
 // The compressed data; with `pieces`, all of it but the last bytes goes there as it is made
-// and only those last bytes are returned. With `searchAhead`, a large file's matches are
-// searched on a second thread; the data is the same.
+// and only those last bytes are returned. With `twoThreads`, a large file is parsed on two
+// threads, one searching or parsing ahead of the other; the data is the same.
 std::vector<std::uint8_t> CompressFileData(std::span<const std::uint8_t> preset,
                                            std::span<const std::uint8_t> data, int effort,
                                            const CompressHooks& hooks = {},
-                                           ItemEncoder::PieceSink pieces = {}, bool searchAhead = false);
+                                           ItemEncoder::PieceSink pieces = {}, bool twoThreads = false);
 
 }  // namespace quorvel::packer

@@ -69,7 +69,7 @@ void EntryWriter::AddFolder(const std::string& name) { PutName(name + kFolderSuf
 
 void EntryWriter::AddRawName(const std::string& name) { PutName(name); }
 
-void PreparedFile::Compress(int effort, bool searchAhead) {
+void PreparedFile::Compress(int effort, bool twoThreads) {
     const std::span<const std::uint8_t> whole = Contents();
     if (chooseReference) {
         ReferenceWithPreset chosen = chooseReference(whole);
@@ -82,7 +82,7 @@ void PreparedFile::Compress(int effort, bool searchAhead) {
     CompressHooks hooks;
     if (progress) hooks.progress = [this, prefix](std::size_t done) { progress(prefix + done); };
     if (lent.passed) hooks.passed = [this, prefix](std::size_t offset) { lent.passed(prefix + offset); };
-    entry.compressedData = CompressFileData(preset, whole.subspan(prefix), effort, hooks, dataPieces, searchAhead);
+    entry.compressedData = CompressFileData(preset, whole.subspan(prefix), effort, hooks, dataPieces, twoThreads);
     if (lent.checkRead) lent.checkRead();
 }
 

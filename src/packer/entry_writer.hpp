@@ -75,8 +75,8 @@ struct PreparedFile {
 
     bool IsLent() const { return lent.owner != nullptr; }
     std::span<const std::uint8_t> Contents() const { return IsLent() ? lent.bytes : contents; }
-    // With `searchAhead`, a large file's matches are searched on a second thread.
-    void Compress(int effort, bool searchAhead = false);
+    // With `twoThreads`, a large file is parsed on two threads.
+    void Compress(int effort, bool twoThreads = false);
 };
 
 class EntryWriter {

@@ -11,13 +11,12 @@
 // the search runs at most a few MB ahead of the parse, and of the bytes it reads.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <exception>
 #include <thread>
 #include <vector>
 
 #include "packer/binary_tree_matcher.hpp"
+#include "packer/chunk_hand_off.hpp"
 #include "packer/joined_bytes.hpp"
 #include "packer/match.hpp"
 
@@ -58,26 +57,18 @@ private:
         std::vector<Record> records;
         std::vector<Match> matches;
     };
-
-    void Search(JoinedBytes bytes, std::size_t start, std::uint32_t depth, std::uint32_t niceLength);
-    // Hands over the chunk being filled; false when the parse has gone.
-    bool Publish();
-    void NextChunk();
-    [[noreturn]] void PositionMissed(std::size_t position) const;
-
-    static constexpr std::size_t kChunks = 8;
     static constexpr std::size_t kPrefetchRecords = 16;
     static constexpr std::size_t kPrefetchMatches = 32;
-    // Added to published_ when the search has ended, well or not.
-    static constexpr std::size_t kSearchEnded = std::size_t{1} << 48;
-    Chunk chunks_[kChunks];
-    // Chunks handed over, and chunks the parse is done with, since the start. Each side waits
-    // on the other's count, so a hand-over costs a system call only when the other side sleeps.
-    std::atomic<std::size_t> published_ = 0;
-    std::atomic<std::size_t> released_ = 0;
-    std::atomic<bool> parseGone_ = false;
-    std::exception_ptr failure_;  // set before the search's end is published
 
+    void Search(JoinedBytes bytes, std::size_t start, std::uint32_t depth, std::uint32_t niceLength);
+    void NextChunk() {
+        current_ = &chunks_.Next();
+        next_ = 0;
+        nextMatch_ = 0;
+    }
+    [[noreturn]] static void PositionMissed(std::size_t position);
+
+    ChunkHandOff<Chunk, 8> chunks_;
     // The parse's side: the chunk it reads (none at first) and its next record there.
     static const Chunk kNoChunk;
     const Chunk* current_ = &kNoChunk;

@@ -6,6 +6,7 @@
 #include "format/item_format.hpp"
 #include "packer/hash_chains.hpp"
 #include "packer/item_prices.hpp"
+#include "packer/items_ahead.hpp"
 #include "packer/lazy_parse.hpp"
 #include "packer/packer_namespace.hpp"
 #include "packer/price_parse.hpp"
@@ -56,11 +57,12 @@ private:
 };
 
 void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEncoder* encoder, ItemSink* chosen,
-                 ParseSpace& space, const CompressHooks& hooks, bool searchAhead) {
+                 ParseSpace& space, const CompressHooks& hooks, bool twoThreads) {
     if (effort < kFirstPricedEffort) {
         BothSinks sinks(encoder, chosen);
-        return ParseLazily(bytes, start, LazyRulesFor(effort), space.chains, sinks,
-                           PassProgress(hooks, start, bytes.size(), 0, 1));
+        const PassProgress progress(hooks, start, bytes.size(), 0, 1);
+        if (twoThreads) return ParseLazilyAhead(bytes, start, LazyRulesFor(effort), sinks, progress);
+        return ParseLazily(bytes, start, LazyRulesFor(effort), space.chains, sinks, progress);
     }
     const PriceRules rules = PriceRulesFor(effort);
     // Each pass's share of the progress: a priced pass takes about three times as long as
@@ -76,27 +78,27 @@ void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEn
     for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
         ItemEncoder first(ItemEncoder::Output::CodesOnly);
         SymbolTally tally;
-        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced, pricedPass(pass), searchAhead);
+        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced, pricedPass(pass), twoThreads);
         rough = tally;
     }
     if (encoder != nullptr)
         return ParseByPrice(bytes, start, rules, rough, *encoder, chosen, space.priced, pricedPass(rules.passes),
-                            searchAhead);
+                            twoThreads);
     ItemEncoder scratch(ItemEncoder::Output::CodesOnly);
-    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced, pricedPass(rules.passes), searchAhead);
+    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced, pricedPass(rules.passes), twoThreads);
 }
 
 // The items, written to `encoder` and handed to `chosen` where given; the price-based parse
 // keeps codes of its own when no encoder is given.
 void Parse(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort, ItemEncoder* encoder,
-           ItemSink* chosen, const CompressHooks& hooks = {}, bool searchAhead = false) {
+           ItemSink* chosen, const CompressHooks& hooks = {}, bool twoThreads = false) {
     if (effort < kMinEffort || effort > kMaxEffort) throw std::invalid_argument("effort outside 1..9");
     ParseSpace& space = ThisThreadsSpace();
     // Only the last 8192 preset bytes can be reached.
     preset = preset.last(std::min<std::size_t>(preset.size(), kMaxDistance));
-    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space, hooks, searchAhead);
+    if (preset.empty()) return ParseJoined(JoinedBytes(data), 0, effort, encoder, chosen, space, hooks, twoThreads);
     ParseJoined(JoinedBytes(preset, data, space.joined), preset.size(), effort, encoder, chosen, space, hooks,
-                searchAhead);
+                twoThreads);
 }
 
 class ItemList final : public ItemSink {
@@ -122,8 +124,8 @@ std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<cons
 }
 
 void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
-               ItemEncoder& encoder, const CompressHooks& hooks, bool searchAhead) {
-    Parse(preset, data, effort, &encoder, nullptr, hooks, searchAhead);
+               ItemEncoder& encoder, const CompressHooks& hooks, bool twoThreads) {
+    Parse(preset, data, effort, &encoder, nullptr, hooks, twoThreads);
 }
 
 }  // namespace quorvel::packer

@@ -73,7 +73,7 @@ private:
 PayloadPipeline::PayloadPipeline(EntryWriter& writer, int effort, unsigned threads, Sink sink, PartSink part)
     : writer_(writer),
       effort_(effort),
-      searchAhead_(threads > 1),
+      twoThreads_(threads > 1),
       sink_(std::move(sink)),
       part_(std::move(part)),
       pool_(threads) {}
@@ -107,7 +107,7 @@ void PayloadPipeline::AddFile(PreparedFile file) {
                 if (queue != nullptr) queue->Close();
             }
         } closeAtEnd{pieces.get()};
-        shared->Compress(effort_, searchAhead_);
+        shared->Compress(effort_, twoThreads_);
         // Only the compressed data is written: the contents can go at once.
         std::vector<std::uint8_t>().swap(shared->contents);
         shared->lent = {};

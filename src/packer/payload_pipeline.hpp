@@ -31,7 +31,7 @@ public:
     using PartSink = std::function<void(std::vector<std::uint8_t> payload)>;
 
     // `threads`: files compressed at once (at least 1), while this thread reads the next;
-    // with two or more, a large file's matches are also searched on a thread of their own.
+    // with two or more, a large file is also parsed on two threads.
     PayloadPipeline(EntryWriter& writer, int effort, unsigned threads, Sink sink, PartSink part = {});
     // Lets a compression waiting to hand over its data go on, so that the threads can end.
     ~PayloadPipeline();
@@ -63,7 +63,7 @@ private:
 
     EntryWriter& writer_;
     int effort_;
-    bool searchAhead_;
+    bool twoThreads_;
     Sink sink_;
     PartSink part_;
     std::deque<Pending> pending_;

@@ -192,8 +192,8 @@ private:
 
 void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
-                  PassProgress progress, bool searchAhead) {
-    if (searchAhead)
+                  PassProgress progress, bool twoThreads) {
+    if (twoThreads)
         return PriceParser<SearchedAhead>(bytes, start, rules, roughParse, encoder, chosen, space).Parse(start, progress);
     PriceParser<SearchHere>(bytes, start, rules, roughParse, encoder, chosen, space).Parse(start, progress);
 }

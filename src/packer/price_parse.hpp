@@ -38,10 +38,10 @@ struct PriceParseSpace {
 // Items for bytes[start, end) when bytes[0, start) is already in the window, each written
 // to `encoder` as it is chosen, whose codes price the next, and handed to `chosen` too
 // when there is one; roughParse counts the symbols of a quicker parse of the same bytes,
-// whose shares seed the prices. With `searchAhead`, the matches are searched on a thread of
+// whose shares seed the prices. With `twoThreads`, the matches are searched on a thread of
 // their own (matches_ahead.hpp); the items are the same.
 void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
-                  PassProgress progress = {}, bool searchAhead = false);
+                  PassProgress progress = {}, bool twoThreads = false);
 
 }  // namespace quorvel::packer

@@ -8,6 +8,7 @@
 
 #include "packer/binary_tree_matcher.hpp"
 #include "packer/item_prices.hpp"
+#include "packer/items_ahead.hpp"
 #include "packer/matches_ahead.hpp"
 #include "packer/parse_by_effort.hpp"
 #include "round_trip_fixture.hpp"
@@ -80,17 +81,18 @@ TEST_F(PriceParseTest, VariedDataRoundTripsAtEveryEffort) {
     }
 }
 
-// A second thread searching the matches ahead of the parse hands it exactly what it would
-// have found itself: the same data at every priced effort, with and without a preset, long
-// runs (matches of the nice length, which skip what they cover) included.
-TEST(MatchesAheadTest, SearchingAheadGivesTheSameData) {
+// A second thread searching the matches ahead of the priced parse, or running the quick
+// parse ahead of the encoding, gives exactly the data of one thread: at every effort, with
+// and without a preset, long runs (matches of the nice length, which skip what they cover)
+// included.
+TEST(TwoThreadParseTest, TwoThreadsGiveTheSameData) {
     const Bytes preset = Prose(8192, 8);
     const Bytes inputs[] = {
         Join({Records(9000, 3), RandomBytes(2000, 4), Prose(9000, 5), Bytes(10000, 0), Records(3000, 6)}),
         Join({RandomBytes(700, 7), RandomBytes(700, 7), Prose(40000, 9), RandomBytes(700, 7)}),
     };
     for (const Bytes& data : inputs) {
-        for (int effort = 4; effort <= kMaxEffort; ++effort) {
+        for (int effort = kMinEffort; effort <= kMaxEffort; ++effort) {
             for (const Bytes* start : {&kNoBytes, &preset}) {
                 ItemEncoder here, ahead;
                 FindItems(*start, data, effort, here, {}, false);
@@ -103,7 +105,7 @@ TEST(MatchesAheadTest, SearchingAheadGivesTheSameData) {
 
 // The search may be left at any point, also while it waits for the parse to take what it
 // found; a parse asking for a position the search did not find matches for is a fault.
-TEST(MatchesAheadTest, EndsWhenLeftAndRefusesPositionsOutOfTurn) {
+TEST(TwoThreadParseTest, EndsWhenLeftAndRefusesPositionsOutOfTurn) {
     const Bytes zeros(4 << 20, 0);  // each chunk reaches its most bytes: the search soon waits
     for (std::size_t taken : {0, 1, 3}) {
         MatchesAhead ahead(JoinedBytes(zeros), 0, 16, 64);
@@ -119,6 +121,31 @@ TEST(MatchesAheadTest, EndsWhenLeftAndRefusesPositionsOutOfTurn) {
     const Match* matches = nullptr;
     ahead.Find(0, matches);
     EXPECT_THROW(ahead.Find(2, matches), std::logic_error);
+}
+
+// The quick parse ahead stops when its items are refused, however far it has gone.
+TEST(TwoThreadParseTest, QuickParseAheadStopsWhenRefused) {
+    const Bytes data = Join({Prose(300000, 41), Bytes(3 << 20, 0)});
+    const std::vector<Item> all = FindItems({}, data, 2);
+    struct FirstItems final : ItemSink {
+        explicit FirstItems(std::size_t wanted) : wanted(wanted) {}
+        bool Take(const Item& item) override {
+            taken.push_back(item);
+            return taken.size() < wanted;
+        }
+        std::size_t wanted;
+        std::vector<Item> taken;
+    };
+    for (std::size_t wanted : {std::size_t{1}, std::size_t{40000}, all.size() - 1}) {
+        FirstItems sink(wanted);
+        ParseLazilyAhead(JoinedBytes(data), 0, {4, 32, false}, sink);
+        ASSERT_EQ(sink.taken.size(), wanted);
+        for (std::size_t k = 0; k < wanted; ++k) {
+            ASSERT_EQ(sink.taken[k].MatchLength, all[k].MatchLength) << k;
+            ASSERT_EQ(sink.taken[k].MatchDistance, all[k].MatchDistance) << k;
+            ASSERT_EQ(sink.taken[k].Literal, all[k].Literal) << k;
+        }
+    }
 }
 
 // The price-based parse sees every choice the lazy one makes, and prices them with the
