@@ -81,7 +81,8 @@ void PreparedFile::Compress(int effort, bool twoThreads) {
     const std::size_t prefix = entry.reference.sharedPrefixLength;
     CompressHooks hooks;
     if (progress) hooks.progress = [this, prefix](std::size_t done) { progress(prefix + done); };
-    if (lent.passed) hooks.passed = [this, prefix](std::size_t offset) { lent.passed(prefix + offset); };
+    if (lent.passed)
+        hooks.passed = [this, prefix](std::size_t from, std::size_t to) { lent.passed(prefix + from, prefix + to); };
     entry.compressedData = CompressFileData(preset, whole.subspan(prefix), effort, hooks, dataPieces, twoThreads);
     if (lent.checkRead) lent.checkRead();
 }

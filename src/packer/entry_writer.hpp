@@ -46,14 +46,15 @@ struct ReferenceWithPreset {
 using DeferredReference = std::function<ReferenceWithPreset(std::span<const std::uint8_t> contents)>;
 
 // Contents lent rather than held, such as a large file mapped into memory: read through
-// `bytes` for as long as `owner` is kept. `passed`, when set, is told the offset a pass over
-// them has come to, so that the lender can let go of what lies behind; `checkRead`, when
+// `bytes` for as long as `owner` is kept. `passed`, when set, is told bytes [from, to) that a
+// pass over them has left behind, so that the lender can let go of them (from any thread of
+// the compression, perhaps two at once); `checkRead`, when
 // set, is called once they have been read for the last time, and throws if they could not
 // be read as they were.
 struct LentContents {
     std::span<const std::uint8_t> bytes;
     std::shared_ptr<const void> owner;
-    std::function<void(std::size_t offset)> passed;
+    std::function<void(std::size_t from, std::size_t to)> passed;
     std::function<void()> checkRead;
 };
 

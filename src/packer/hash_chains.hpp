@@ -7,6 +7,7 @@
 // clearing between inputs.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -25,6 +26,9 @@ public:
     void Start(const JoinedBytes& bytes, std::uint32_t chainDepth, std::uint32_t niceLength);
     // Makes every position before `end` findable.
     void InsertUpTo(std::size_t end);
+    // No position from `position` on will search the positions before it: those are never
+    // inserted.
+    void SkipTo(std::size_t position) { inserted_ = std::max(inserted_, position); }
     // The longest match for `position` among inserted positions; the nearest wins among
     // equal lengths. Length 0 when there is none of three bytes or more.
     Match Longest(std::size_t position) const;

@@ -1,10 +1,15 @@
 #include "packer/lazy_parse.hpp"
 
+#include "format/item_format.hpp"
+#include "packer/packer_namespace.hpp"
+
 namespace quorvel::packer {
 
 void ParseLazily(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
                  ItemSink& sink, PassProgress progress) {
     chains.Start(bytes, rules.chainDepth, rules.niceLength);
+    // Positions further back than a match reaches are never searched from `start` on.
+    chains.SkipTo(start > kMaxDistance ? start - kMaxDistance : 0);
     auto search = [&](std::size_t position) {
         chains.InsertUpTo(position);
         return chains.Longest(position);

@@ -10,6 +10,7 @@
 #include "packer/lazy_parse.hpp"
 #include "packer/packer_namespace.hpp"
 #include "packer/price_parse.hpp"
+#include "packer/quick_tally.hpp"
 
 namespace quorvel::packer {
 namespace {
@@ -71,9 +72,8 @@ void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEn
     const auto pricedPass = [&](std::uint32_t n) {
         return PassProgress(hooks, start, bytes.size(), quick * (1 + 3 * (n - 1)), 3 * quick);
     };
-    SymbolTally rough;
-    ParseLazily(bytes, start, LazyRulesFor(kFirstPricedEffort - 1), space.chains, rough,
-                PassProgress(hooks, start, bytes.size(), 0, quick));
+    SymbolTally rough = TallyQuickParse(bytes, start, LazyRulesFor(kFirstPricedEffort - 1), space.chains, twoThreads,
+                                        PassProgress(hooks, start, bytes.size(), 0, quick));
     // At the top effort, a first priced parse is the rough one of a second.
     for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
         ItemEncoder first(ItemEncoder::Output::CodesOnly);

@@ -28,8 +28,8 @@ void FindItemsInto(std::span<const std::uint8_t> preset, std::span<const std::ui
 std::vector<Item> FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data,
                             int effort);
 // The same items, written to `encoder`, telling the hooks how far it has come. With
-// `twoThreads`, a second thread searches the priced parses' matches ahead of them, or runs
-// the quick parse ahead of the encoding.
+// `twoThreads`, a second thread parses half of the rough pass and searches the priced
+// parses' matches ahead of them, or runs the quick parse ahead of the encoding.
 void FindItems(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> data, int effort,
                ItemEncoder& encoder, const CompressHooks& hooks = {}, bool twoThreads = false);
 

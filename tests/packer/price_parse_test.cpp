@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <stdexcept>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,6 +11,7 @@
 #include "packer/items_ahead.hpp"
 #include "packer/matches_ahead.hpp"
 #include "packer/parse_by_effort.hpp"
+#include "packer/quick_tally.hpp"
 #include "round_trip_fixture.hpp"
 #include "support/parts.hpp"
 
@@ -121,6 +122,33 @@ TEST(TwoThreadParseTest, EndsWhenLeftAndRefusesPositionsOutOfTurn) {
     const Match* matches = nullptr;
     ahead.Find(0, matches);
     EXPECT_THROW(ahead.Find(2, matches), std::logic_error);
+}
+
+// Counted in two halves, the quick parse's symbols are those of one parse of the whole:
+// with and without a preset, where the halves meet past the middle, and where they may not
+// meet beyond it (the first half's parse then goes on alone).
+TEST(TwoThreadParseTest, QuickParseCountedInHalvesCountsAsOne) {
+    const Bytes preset = Prose(8192, 8);
+    const Bytes inputs[] = {
+        Join({Prose(9000, 51), Records(9000, 52), RandomBytes(2000, 53), Bytes(5000, 0), Prose(9000, 54)}),
+        Join({Bytes(20000, 0), Bytes(14000, 1)}),  // a match across the middle
+        RandomBytes(30000, 55),
+    };
+    const LazyRules rules{8, 64, true};
+    for (const Bytes& data : inputs) {
+        for (const Bytes* start : {&kNoBytes, &preset}) {
+            std::vector<std::uint8_t> joined;
+            const JoinedBytes bytes = start->empty() ? JoinedBytes(data) : JoinedBytes(*start, data, joined);
+            HashChains chains;
+            SymbolTally whole;
+            ParseLazily(bytes, start->size(), rules, chains, whole);
+            for (std::size_t meetWithin : {std::size_t{4096}, std::size_t{1}}) {
+                const SymbolTally halves = TallyQuickParse(bytes, start->size(), rules, chains, true, {}, meetWithin);
+                EXPECT_EQ(halves.symbols, whole.symbols) << data.size() << " " << meetWithin;
+                EXPECT_EQ(halves.distances, whole.distances) << data.size() << " " << meetWithin;
+            }
+        }
+    }
 }
 
 // The quick parse ahead stops when its items are refused, however far it has gone.

@@ -84,7 +84,7 @@ OpenedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn) {
     if (info.stx_size > entry.size) WarnGrown(entry, warn);
     MappedInput* input = mapped.get();
     return {FileTimes(info), {},
-            LentContents{input->Bytes(), std::move(mapped), [input](std::size_t offset) { input->PassedTo(offset); },
+            LentContents{input->Bytes(), std::move(mapped), [input](std::size_t from, std::size_t to) { input->LetGo(from, to); },
                          [input] { input->CheckRead(); }}};
 }
 

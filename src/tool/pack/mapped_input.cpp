@@ -110,7 +110,7 @@ MappedInput::MappedInput(void* mapped, std::size_t size, std::size_t slot, Uniqu
     for (std::size_t at = 0; at < copied; at += pageSize) bytes[at] = bytes[at];
     mprotect(mapped, mappedSize_, PROT_READ);
     madvise(mapped, mappedSize_, MADV_SEQUENTIAL);
-    copiedEnd_ = releasedTo_ = (copied + pageSize - 1) & ~(pageSize - 1);
+    copiedEnd_ = (copied + pageSize - 1) & ~(pageSize - 1);
 }
 
 MappedInput::~MappedInput() {
@@ -118,16 +118,11 @@ MappedInput::~MappedInput() {
     munmap(const_cast<std::uint8_t*>(start_), mappedSize_);
 }
 
-void MappedInput::PassedTo(std::size_t offset) {
-    // The match finders read up to 8192 bytes back: a margin well beyond that stays.
-    constexpr std::size_t kKeptBehind = std::size_t{1} << 20;
-    if (offset < lastOffset_) releasedTo_ = copiedEnd_;  // a new pass
-    lastOffset_ = offset;
-    if (offset < kKeptBehind) return;
-    const std::size_t end = (offset - kKeptBehind) & ~(pageSize - 1);
-    if (end <= releasedTo_) return;
-    madvise(const_cast<std::uint8_t*>(start_) + releasedTo_, end - releasedTo_, MADV_DONTNEED);
-    releasedTo_ = end;
+void MappedInput::LetGo(std::size_t from, std::size_t to) const {
+    // Only whole pages inside the bytes.
+    const std::size_t begin = std::max(copiedEnd_, (from + pageSize - 1) & ~(pageSize - 1));
+    const std::size_t end = std::min(to, size_) & ~(pageSize - 1);
+    if (end > begin) madvise(const_cast<std::uint8_t*>(start_) + begin, end - begin, MADV_DONTNEED);
 }
 
 void MappedInput::CheckRead() const {

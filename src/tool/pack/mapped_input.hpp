@@ -33,9 +33,9 @@ public:
     MappedInput& operator=(const MappedInput&) = delete;
 
     std::span<const std::uint8_t> Bytes() const { return {start_, size_}; }
-    // A pass over the bytes has come to `offset`: the pages well behind it are let go of.
-    // One thread at a time.
-    void PassedTo(std::size_t offset);
+    // Bytes [from, to) will not be read again soon: their pages are let go of, but for the
+    // copied start's. Any thread, any number at once.
+    void LetGo(std::size_t from, std::size_t to) const;
     // Throws FileReadError when part of the file was gone or could not be read.
     void CheckRead() const;
 
@@ -46,9 +46,7 @@ private:
     std::size_t size_ = 0;
     std::size_t mappedSize_ = 0;
     std::size_t slot_ = 0;
-    std::size_t copiedEnd_ = 0;   // the copied start's pages end here; they are kept
-    std::size_t releasedTo_ = 0;  // pages before it were let go of in this pass
-    std::size_t lastOffset_ = 0;
+    std::size_t copiedEnd_ = 0;  // the copied start's pages end here; they are kept
     UniqueFd fd_;  // kept open, to tell a file cut short from one that could not be read
     std::filesystem::path source_;
 };
