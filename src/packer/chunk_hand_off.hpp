@@ -69,6 +69,7 @@ public:
 
 private:
     // Added to published_ when the filling side has ended.
+    static_assert(sizeof(std::size_t) >= 8, "the end flag needs a 64-bit count");
     static constexpr std::size_t kEnded = std::size_t{1} << 48;
 
     Chunk chunks_[kChunks];

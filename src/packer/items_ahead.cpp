@@ -1,5 +1,6 @@
 #include "packer/items_ahead.hpp"
 
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -48,12 +49,20 @@ private:
 // The second thread, stopped and waited for however the reading ends.
 class Parser {
 public:
-    Parser(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules)
-        : thread_([this, bytes, start, rules] { Parse(bytes, start, rules); }) {}
+    Parser(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules) {
+        try {
+            thread_ = std::thread([this, bytes, start, rules] { Parse(bytes, start, rules); });
+        } catch (const std::system_error&) {
+            // Not running: the caller parses on its own thread.
+        }
+    }
     ~Parser() {
+        if (!Running()) return;
         chunks_.Leave();
         thread_.join();
     }
+    // False when no thread could be started (a limit on threads).
+    bool Running() const { return thread_.joinable(); }
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
@@ -81,6 +90,10 @@ private:
 void ParseLazilyAhead(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, ItemSink& sink,
                       PassProgress progress) {
     Parser parser(bytes, start, rules);
+    if (!parser.Running()) {
+        HashChains chains;
+        return ParseLazily(bytes, start, rules, chains, sink, progress);
+    }
     std::size_t position = start;
     while (position < bytes.size()) {
         progress.At(position);

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace quorvel::packer {
 namespace {
@@ -17,10 +18,16 @@ constexpr std::size_t kChunkReach = std::size_t{1} << 18;
 const MatchesAhead::Chunk MatchesAhead::kNoChunk;
 
 MatchesAhead::MatchesAhead(const JoinedBytes& bytes, std::size_t start, std::uint32_t depth,
-                           std::uint32_t niceLength)
-    : searcher_([this, bytes, start, depth, niceLength] { Search(bytes, start, depth, niceLength); }) {}
+                           std::uint32_t niceLength) {
+    try {
+        searcher_ = std::thread([this, bytes, start, depth, niceLength] { Search(bytes, start, depth, niceLength); });
+    } catch (const std::system_error&) {
+        // Not running: the parse searches on its own thread.
+    }
+}
 
 MatchesAhead::~MatchesAhead() {
+    if (!Running()) return;
     chunks_.Leave();
     searcher_.join();
 }

@@ -11,6 +11,7 @@
 // the search runs at most a few MB ahead of the parse, and of the bytes it reads.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -27,6 +28,9 @@ public:
     // Starts searching bytes[start, end) with a matcher of its own, bytes[0, start) being
     // the window's preset; depth and niceLength as for BinaryTreeMatcher.
     MatchesAhead(const JoinedBytes& bytes, std::size_t start, std::uint32_t depth, std::uint32_t niceLength);
+    // False when no thread could be started (a limit on threads): the parse then searches
+    // on its own.
+    bool Running() const { return searcher_.joinable(); }
     // Stops the search wherever it is.
     ~MatchesAhead();
     MatchesAhead(const MatchesAhead&) = delete;
@@ -42,8 +46,9 @@ public:
         matches = current_->matches.data() + nextMatch_;
         nextMatch_ += record.matchCount;
         // The search wrote these on another core: asking for them early hides the transfer.
-        __builtin_prefetch(&record + kPrefetchRecords);
-        __builtin_prefetch(matches + kPrefetchMatches);
+        __builtin_prefetch(current_->records.data() + std::min(next_ + kPrefetchRecords, current_->records.size()));
+        __builtin_prefetch(current_->matches.data() +
+                           std::min(nextMatch_ + kPrefetchMatches, current_->matches.size()));
         return record.matchCount;
     }
 

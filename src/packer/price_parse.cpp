@@ -41,23 +41,22 @@ private:
 // The same search, run ahead on a thread of its own, which also inserts what long matches cover.
 class SearchedAhead {
 public:
-    SearchedAhead(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules, PriceParseSpace&)
-        : ahead_(bytes, start, rules.treeDepth, rules.niceLength) {}
+    explicit SearchedAhead(MatchesAhead& ahead) : ahead_(ahead) {}
     std::size_t Find(std::size_t position, const Match*& matches) { return ahead_.Find(position, matches); }
     void SkipCovered(std::size_t, std::uint32_t, std::uint32_t) {}
 
 private:
-    MatchesAhead ahead_;
+    MatchesAhead& ahead_;
 };
 
 template <class Search>
 class PriceParser {
 public:
-    PriceParser(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules, const SymbolTally& roughParse,
+    PriceParser(Search search, const JoinedBytes& bytes, const PriceRules& rules, const SymbolTally& roughParse,
                 ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space)
         : bytes_(bytes),
           rules_(rules),
-          search_(bytes, start, rules, space),
+          search_(search),
           encoder_(encoder),
           chosen_(chosen),
           prices_(roughParse),
@@ -193,9 +192,14 @@ private:
 void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
                   PassProgress progress, bool twoThreads) {
-    if (twoThreads)
-        return PriceParser<SearchedAhead>(bytes, start, rules, roughParse, encoder, chosen, space).Parse(start, progress);
-    PriceParser<SearchHere>(bytes, start, rules, roughParse, encoder, chosen, space).Parse(start, progress);
+    if (twoThreads) {
+        MatchesAhead ahead(bytes, start, rules.treeDepth, rules.niceLength);
+        if (ahead.Running())
+            return PriceParser<SearchedAhead>(SearchedAhead(ahead), bytes, rules, roughParse, encoder, chosen, space)
+                .Parse(start, progress);
+    }
+    PriceParser<SearchHere>(SearchHere(bytes, start, rules, space), bytes, rules, roughParse, encoder, chosen, space)
+        .Parse(start, progress);
 }
 
 }  // namespace quorvel::packer

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -20,8 +21,14 @@ public:
     SecondHalf(const JoinedBytes& bytes, std::size_t middle, std::size_t meetWithin, const LazyRules& rules,
                PassProgress progress)
         : position_(middle), meetEnd_(middle + meetWithin) {
-        thread_ = std::thread([this, bytes, middle, rules, progress] { Parse(bytes, middle, rules, progress); });
+        try {
+            thread_ = std::thread([this, bytes, middle, rules, progress] { Parse(bytes, middle, rules, progress); });
+        } catch (const std::system_error&) {
+            // Not running: the first half is parsed on to the end.
+        }
     }
+    // False when no thread could be started (a limit on threads).
+    bool Running() const { return thread_.joinable(); }
     ~SecondHalf() {
         Stop();
         if (thread_.joinable()) thread_.join();
@@ -130,13 +137,15 @@ private:
 
 SymbolTally TallyQuickParse(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, HashChains& chains,
                             bool twoThreads, PassProgress progress, std::size_t meetWithin) {
-    const std::size_t middle = start + (bytes.size() - start) / 2;
-    if (!twoThreads || middle - start < kMaxDistance + meetWithin) {
+    const auto parseAlone = [&] {
         SymbolTally tally;
         ParseLazily(bytes, start, rules, chains, tally, progress);
         return tally;
-    }
+    };
+    const std::size_t middle = start + (bytes.size() - start) / 2;
+    if (!twoThreads || middle - start < kMaxDistance + meetWithin) return parseAlone();
     SecondHalf second(bytes, middle, meetWithin, rules, progress.PartFrom(middle));
+    if (!second.Running()) return parseAlone();
     FirstHalf first(start, middle, meetWithin, second);
     ParseLazily(bytes, start, rules, chains, first, progress);
     if (first.met == 0) return first.tally;

@@ -119,8 +119,10 @@ MappedInput::~MappedInput() {
 }
 
 void MappedInput::LetGo(std::size_t from, std::size_t to) const {
-    // Only whole pages inside the bytes.
-    const std::size_t begin = std::max(copiedEnd_, (from + pageSize - 1) & ~(pageSize - 1));
+    // The page `from` lies in goes too, though its first bytes may not have been passed: the
+    // ranges told one after another meet inside pages, which would otherwise all stay. A page
+    // let go of too early is only read again.
+    const std::size_t begin = std::max(copiedEnd_, from & ~(pageSize - 1));
     const std::size_t end = std::min(to, size_) & ~(pageSize - 1);
     if (end > begin) madvise(const_cast<std::uint8_t*>(start_) + begin, end - begin, MADV_DONTNEED);
 }

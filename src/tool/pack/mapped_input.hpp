@@ -33,8 +33,8 @@ public:
     MappedInput& operator=(const MappedInput&) = delete;
 
     std::span<const std::uint8_t> Bytes() const { return {start_, size_}; }
-    // Bytes [from, to) will not be read again soon: their pages are let go of, but for the
-    // copied start's. Any thread, any number at once.
+    // Bytes [from, to) will not be read again soon: their pages, and the one `from` lies in,
+    // are let go of, but for the copied start's. Any thread, any number at once.
     void LetGo(std::size_t from, std::size_t to) const;
     // Throws FileReadError when part of the file was gone or could not be read.
     void CheckRead() const;
