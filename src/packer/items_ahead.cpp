@@ -1,7 +1,5 @@
 #include "packer/items_ahead.hpp"
 
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "packer/chunk_hand_off.hpp"
@@ -46,58 +44,25 @@ private:
     std::size_t reach_ = 0;
 };
 
-// The second thread, stopped and waited for however the reading ends.
-class Parser {
-public:
-    Parser(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules) {
-        try {
-            thread_ = std::thread([this, bytes, start, rules] { Parse(bytes, start, rules); });
-        } catch (const std::system_error&) {
-            // Not running: the caller parses on its own thread.
-        }
-    }
-    ~Parser() {
-        if (!Running()) return;
-        chunks_.Leave();
-        thread_.join();
-    }
-    // False when no thread could be started (a limit on threads).
-    bool Running() const { return thread_.joinable(); }
-    Parser(const Parser&) = delete;
-    Parser& operator=(const Parser&) = delete;
-
-    const std::vector<Item>& Next() { return chunks_.Next(); }
-
-private:
-    void Parse(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules) {
-        try {
-            HashChains chains;
-            ChunkFiller filler(chunks_);
-            ParseLazily(bytes, start, rules, chains, filler);
-            filler.Finish();
-        } catch (...) {
-            return chunks_.End(std::current_exception());
-        }
-        chunks_.End(nullptr);
-    }
-
-    ItemChunks chunks_;
-    std::thread thread_;  // last: it starts once the rest is ready
-};
-
 }  // namespace
 
 void ParseLazilyAhead(const JoinedBytes& bytes, std::size_t start, const LazyRules& rules, ItemSink& sink,
                       PassProgress progress) {
-    Parser parser(bytes, start, rules);
-    if (!parser.Running()) {
+    ItemChunks chunks;  // stops the parse wherever it is when it goes
+    const bool running = chunks.StartFilling([&chunks, bytes, start, rules] {
+        HashChains chains;
+        ChunkFiller filler(chunks);
+        ParseLazily(bytes, start, rules, chains, filler);
+        filler.Finish();
+    });
+    if (!running) {
         HashChains chains;
         return ParseLazily(bytes, start, rules, chains, sink, progress);
     }
     std::size_t position = start;
     while (position < bytes.size()) {
         progress.At(position);
-        for (const Item& item : parser.Next()) {
+        for (const Item& item : chunks.Next()) {
             if (!sink.Take(item)) return;
             position += item.Size();
         }

@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 #include <string>
-#include <system_error>
 
 namespace quorvel::packer {
 namespace {
@@ -18,53 +17,38 @@ constexpr std::size_t kChunkReach = std::size_t{1} << 18;
 const MatchesAhead::Chunk MatchesAhead::kNoChunk;
 
 MatchesAhead::MatchesAhead(const JoinedBytes& bytes, std::size_t start, std::uint32_t depth,
-                           std::uint32_t niceLength) {
-    try {
-        searcher_ = std::thread([this, bytes, start, depth, niceLength] { Search(bytes, start, depth, niceLength); });
-    } catch (const std::system_error&) {
-        // Not running: the parse searches on its own thread.
-    }
-}
-
-MatchesAhead::~MatchesAhead() {
-    if (!Running()) return;
-    chunks_.Leave();
-    searcher_.join();
-}
+                           std::uint32_t niceLength)
+    : running_(chunks_.StartFilling(
+          [this, bytes, start, depth, niceLength] { Search(bytes, start, depth, niceLength); })) {}
 
 void MatchesAhead::Search(JoinedBytes bytes, std::size_t start, std::uint32_t depth, std::uint32_t niceLength) {
-    try {
-        BinaryTreeMatcher matcher;
-        matcher.Start(bytes, depth, niceLength);
-        for (std::size_t position = 0; position < start; ++position) matcher.Skip(position);
-        std::size_t position = start;
-        while (position < bytes.size()) {
-            Chunk& chunk = chunks_.Filling();
-            chunk.records.clear();
-            chunk.matches.resize(kChunkMatches + niceLength);
-            std::uint32_t used = 0;
-            const std::size_t reachEnd = position + kChunkReach;
-            while (position < bytes.size() && position < reachEnd && chunk.records.size() < kChunkRecords &&
-                   used + niceLength <= kChunkMatches) {
-                Match* found = chunk.matches.data() + used;
-                const auto count = static_cast<std::uint32_t>(matcher.Find(position, found));
-                chunk.records.push_back({static_cast<std::uint32_t>(position), count});
-                used += count;
-                if (count > 0 && found[count - 1].length >= niceLength) {
-                    const std::uint32_t distance = found[count - 1].distance;
-                    const std::uint32_t length = FullMatchLength(bytes, position, distance, niceLength);
-                    matcher.SkipCovered(position, length, distance);
-                    position += length;
-                } else {
-                    ++position;
-                }
+    BinaryTreeMatcher matcher;
+    matcher.Start(bytes, depth, niceLength);
+    for (std::size_t position = 0; position < start; ++position) matcher.Skip(position);
+    std::size_t position = start;
+    while (position < bytes.size()) {
+        Chunk& chunk = chunks_.Filling();
+        chunk.records.clear();
+        chunk.matches.resize(kChunkMatches + niceLength);
+        std::uint32_t used = 0;
+        const std::size_t reachEnd = position + kChunkReach;
+        while (position < bytes.size() && position < reachEnd && chunk.records.size() < kChunkRecords &&
+               used + niceLength <= kChunkMatches) {
+            Match* found = chunk.matches.data() + used;
+            const auto count = static_cast<std::uint32_t>(matcher.Find(position, found));
+            chunk.records.push_back({static_cast<std::uint32_t>(position), count});
+            used += count;
+            if (count > 0 && found[count - 1].length >= niceLength) {
+                const std::uint32_t distance = found[count - 1].distance;
+                const std::uint32_t length = FullMatchLength(bytes, position, distance, niceLength);
+                matcher.SkipCovered(position, length, distance);
+                position += length;
+            } else {
+                ++position;
             }
-            if (!chunks_.Publish()) return;
         }
-    } catch (...) {
-        return chunks_.End(std::current_exception());
+        if (!chunks_.Publish()) return;
     }
-    chunks_.End(nullptr);
 }
 
 void MatchesAhead::PositionMissed(std::size_t position) {

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 #include "packer/binary_tree_matcher.hpp"
@@ -30,11 +29,7 @@ public:
     MatchesAhead(const JoinedBytes& bytes, std::size_t start, std::uint32_t depth, std::uint32_t niceLength);
     // False when no thread could be started (a limit on threads): the parse then searches
     // on its own.
-    bool Running() const { return searcher_.joinable(); }
-    // Stops the search wherever it is.
-    ~MatchesAhead();
-    MatchesAhead(const MatchesAhead&) = delete;
-    MatchesAhead& operator=(const MatchesAhead&) = delete;
+    bool Running() const { return running_; }
 
     // The matches for `position`, which must be the next position the search found matches
     // for: points `matches` at them (valid until the next call) and returns how many. Throws
@@ -73,14 +68,13 @@ private:
     }
     [[noreturn]] static void PositionMissed(std::size_t position);
 
-    ChunkHandOff<Chunk, 8> chunks_;
+    ChunkHandOff<Chunk, 8> chunks_;  // stops the search wherever it is when it goes
+    bool running_;
     // The parse's side: the chunk it reads (none at first) and its next record there.
     static const Chunk kNoChunk;
     const Chunk* current_ = &kNoChunk;
     std::size_t next_ = 0;
     std::size_t nextMatch_ = 0;
-
-    std::thread searcher_;  // last: it starts once the rest is ready
 };
 
 }  // namespace quorvel::packer

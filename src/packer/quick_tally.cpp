@@ -2,9 +2,10 @@
 
 #include <atomic>
 #include <exception>
-#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "packer/second_thread.hpp"
 
 namespace quorvel::packer {
 namespace {
@@ -20,13 +21,9 @@ class SecondHalf final : public ItemSink {
 public:
     SecondHalf(const JoinedBytes& bytes, std::size_t middle, std::size_t meetWithin, const LazyRules& rules,
                PassProgress progress)
-        : position_(middle), meetEnd_(middle + meetWithin) {
-        try {
-            thread_ = std::thread([this, bytes, middle, rules, progress] { Parse(bytes, middle, rules, progress); });
-        } catch (const std::system_error&) {
-            // Not running: the first half is parsed on to the end.
-        }
-    }
+        : position_(middle),
+          meetEnd_(middle + meetWithin),
+          thread_(ThreadIfAny([this, bytes, middle, rules, progress] { Parse(bytes, middle, rules, progress); })) {}
     // False when no thread could be started (a limit on threads).
     bool Running() const { return thread_.joinable(); }
     ~SecondHalf() {
@@ -90,7 +87,7 @@ private:
     std::exception_ptr failure_;
     std::atomic<bool> earlyKept_ = false;
     std::atomic<bool> stop_ = false;
-    std::thread thread_;
+    std::thread thread_;  // last: it starts once the rest is ready
 };
 
 // The first half's parse: counts its items until one starts where one of the second half's

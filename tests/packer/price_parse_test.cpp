@@ -105,7 +105,8 @@ TEST(TwoThreadParseTest, TwoThreadsGiveTheSameData) {
     // Large enough for the rough pass to be split and for the hand-over ring to wrap.
     Bytes large;
     for (std::uint32_t part = 0; large.size() < (5u << 18); ++part)
-        large = Join({large, Prose(20000, part), Bytes(3000 + part, static_cast<std::uint8_t>(part)), Records(9000, part)});
+        large = Join({large, Prose(20000, part), Bytes(3000 + part, static_cast<std::uint8_t>(part)),
+                      Records(9000, part)});
     for (int effort : {1, 4, 6}) {
         ItemEncoder here, ahead;
         FindItems({}, large, effort, here, {}, false);

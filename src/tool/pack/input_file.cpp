@@ -83,9 +83,8 @@ OpenedInputFile MapInputFile(const InputEntry& entry, const WarningSink& warn) {
     if (mapped == nullptr) return {FileTimes(info), ReadAll(fd.get(), info, entry, warn), {}};
     if (info.stx_size > entry.size) WarnGrown(entry, warn);
     MappedInput* input = mapped.get();
-    return {FileTimes(info), {},
-            LentContents{input->Bytes(), std::move(mapped), [input](std::size_t from, std::size_t to) { input->LetGo(from, to); },
-                         [input] { input->CheckRead(); }}};
+    const auto letGo = [input](std::size_t from, std::size_t to) { input->LetGo(from, to); };
+    return {FileTimes(info), {}, LentContents{input->Bytes(), std::move(mapped), letGo, [input] { input->CheckRead(); }}};
 }
 
 }  // namespace quorvel::tool
