@@ -22,24 +22,39 @@ namespace {
 // small, and there the leaves whose counts rose would each move past hundreds of others.
 constexpr std::uint32_t kCountingSortLimit = 1024;
 
-// Stable: leaves of equal count keep their order in `leaves`.
+// Stable: leaves of equal count keep their order in `leaves`. The leaves are counted and
+// placed as four quarters side by side, each with counters of its own: a quarter's leaves of
+// a count go behind those of the quarters before it, so the order stays that of `leaves`,
+// and a run of leaves of one count (most of them, in early builds) makes four short chains
+// of increments of a counter in memory rather than one long one.
 void SortByCounting(const std::uint16_t* leaves, const std::uint32_t* leafCounts, std::uint32_t largest,
                     std::uint16_t* order, std::uint32_t* counts) {
-    std::uint16_t next[kCountingSortLimit + 1];
-    for (std::uint32_t c = 0; c <= largest; ++c) next[c] = 0;
+    constexpr std::uint32_t kParts = 4;
+    constexpr std::uint32_t kPart = kSymbolCount / kParts;
+    std::uint16_t next[(kCountingSortLimit + 1) * kParts];
+    std::memset(next, 0, (largest + 1) * kParts * sizeof *next);
+    for (std::uint32_t i = 0; i < kPart; ++i)
 #pragma GCC unroll 4
-    for (std::uint32_t i = 0; i < kSymbolCount; ++i) ++next[leafCounts[i]];
-    // Each count's first place: after every leaf of a larger count.
-    for (std::uint32_t c = largest, place = 0; c != ~0u; --c) {
-        const std::uint32_t leavesOfCount = next[c];
-        next[c] = static_cast<std::uint16_t>(place);
-        place += leavesOfCount;
+        for (std::uint32_t p = 0; p < kParts; ++p) ++next[leafCounts[p * kPart + i] * kParts + p];
+    // Each count's first place: after every leaf of a larger count, and in each quarter after
+    // the leaves of that count in the quarters before it.
+    std::uint32_t place = 0;
+    for (std::uint32_t c = largest; c != ~0u; --c) {
+#pragma GCC unroll 4
+        for (std::uint32_t p = 0; p < kParts; ++p) {
+            const std::uint32_t leavesOfCount = next[c * kParts + p];
+            next[c * kParts + p] = static_cast<std::uint16_t>(place);
+            place += leavesOfCount;
+        }
     }
+    for (std::uint32_t i = 0; i < kPart; ++i) {
 #pragma GCC unroll 4
-    for (std::uint32_t i = 0; i < kSymbolCount; ++i) {
-        const std::uint32_t place = next[leafCounts[i]]++;
-        order[place] = leaves[i];
-        counts[place] = leafCounts[i];
+        for (std::uint32_t p = 0; p < kParts; ++p) {
+            const std::uint32_t count = leafCounts[p * kPart + i];
+            const std::uint32_t at = next[count * kParts + p]++;
+            order[at] = leaves[p * kPart + i];
+            counts[at] = count;
+        }
     }
 }
 
@@ -181,30 +196,35 @@ void CombineNodes(AdaptiveCodeTree& tree) {
     }
 }
 
-// Builds the table one bit at a time: after step d, entry i (i < 2^d) tells where the d-bit
-// path i (first bit in bit 0) leads, and for a leaf how long its code is. Step d + 1 doubles
-// the filled part: each entry gives way to its two children, one bit longer, and a leaf, its
-// own child by either bit, stays in both halves with its length. An inner node's number has
-// bit 9 set and a leaf's has not, so that bit is what the length grows by.
+// Builds the table two bits at a time: after a step, entry i (i < 2^d) tells where the d-bit
+// path i (first bit in bit 0) leads, and for a leaf how long its code is. The next step
+// makes the filled part four times as large: each entry gives way to its four grandchildren,
+// two bits longer, and a leaf, its own child by either bit, stays in all four places with
+// its length. An inner node's number has bit 9 set and a leaf's has not, so that bit is what
+// the length grows by at each of the two levels.
 void FillTable(AdaptiveCodeTree& tree) {
-    static_assert(kFirstInnerNode == 1u << 9 && kNodeCount <= 1u << 10);
+    static_assert(kFirstInnerNode == 1u << 9 && kNodeCount <= 1u << 10 && kTableBits % 2 == 0);
     std::uint16_t* table = tree.Table;
+    std::uint8_t* lengths = tree.CodeLength;
+    const CodeNode* nodes = tree.Nodes;
     table[0] = static_cast<std::uint16_t>(kRootNode);
-    tree.CodeLength[0] = 0;
-    for (std::uint32_t half = 1; half < kTableSize; half <<= 1) {
-        // The lengths first, from the entries before they give way: a loop the compiler can
-        // run on several entries at once (reached through `tree`, so that it knows the two
-        // arrays apart).
-        for (std::uint32_t i = 0; i < half; ++i) {
-            const auto length = static_cast<std::uint8_t>(tree.CodeLength[i] + (tree.Table[i] >> 9));
-            tree.CodeLength[i] = length;
-            tree.CodeLength[i + half] = length;
-        }
-#pragma GCC unroll 4
-        for (std::uint32_t i = 0; i < half; ++i) {
-            const CodeNode& node = tree.Nodes[table[i]];
-            table[i] = node.Child[0];
-            table[i + half] = node.Child[1];
+    lengths[0] = 0;
+    for (std::uint32_t quarter = 1; quarter < kTableSize; quarter <<= 2) {
+        for (std::uint32_t i = 0; i < quarter; ++i) {
+            const std::uint32_t node = table[i];
+            const std::uint32_t zero = nodes[node].Child[0];
+            const std::uint32_t one = nodes[node].Child[1];
+            const std::uint32_t length = lengths[i] + (node >> 9);
+            const auto zeroLength = static_cast<std::uint8_t>(length + (zero >> 9));
+            const auto oneLength = static_cast<std::uint8_t>(length + (one >> 9));
+            table[i] = nodes[zero].Child[0];
+            table[i + quarter] = nodes[one].Child[0];
+            table[i + 2 * quarter] = nodes[zero].Child[1];
+            table[i + 3 * quarter] = nodes[one].Child[1];
+            lengths[i] = zeroLength;
+            lengths[i + quarter] = oneLength;
+            lengths[i + 2 * quarter] = zeroLength;
+            lengths[i + 3 * quarter] = oneLength;
         }
     }
 }
