@@ -136,60 +136,40 @@ void SortLeaves(AdaptiveCodeTree& tree) {
 // taken from the back, and the inner nodes in creation order, whose counts never decrease
 // (a new node's count exceeds both of its children's, which were the smallest).
 // The list's last entry is an inner node when the smallest node count is at most the
-// smallest leaf count; among nodes of that smallest count it is the newest one. No node of
-// that count is made once one of them has been taken, so a run of nodes with the smallest
-// count is fixed when it is first used and is then taken from its newest end.
-// Sentinels of the largest count stand in front of the leaves (two, so that the last two
-// can be looked at together) and behind the newest node, so neither sequence needs a test
-// for its end.
-struct CombineQueues {
-    const CodeNode* nodes;
-    const std::uint16_t* leafEnd;  // the leaves in front of it are still in the list
-    const std::uint32_t* leafCountEnd;
-    std::uint32_t runLow;    // [runLow, runHigh): the run being taken, newest first
-    std::uint32_t runHigh;
-    std::uint32_t nodeNext;  // [nodeNext, made): inner nodes not yet taken or in a run
-
-    // Removes the list's last entry; returns it and its count.
-    std::uint32_t TakeLast(std::uint32_t& count) {
-        bool inRun = runLow != runHigh;
-        std::uint32_t nodeCount = nodes[inRun ? runLow : nodeNext].Count;
-        if (nodeCount > leafCountEnd[-1]) {
-            count = *--leafCountEnd;
-            return *--leafEnd;
-        }
-        count = nodeCount;
-        if (inRun) return --runHigh;
-        if (nodes[nodeNext + 1].Count != nodeCount) return nodeNext++;
-        // The node is the oldest of several with its count: take them newest first.
-        runLow = nodeNext;
-        runHigh = nodeNext + 2;
-        while (nodes[runHigh].Count == nodeCount) ++runHigh;
-        nodeNext = runHigh;
-        return --runHigh;
-    }
-};
-
+// smallest leaf count; among nodes of that count it is the newest one. No node of that count
+// is made once one of them has been taken, so the nodes of one count (a run) are all there
+// when the first of them is taken, and are then taken newest first: the one taken k-th from
+// the run [first, end) is end - 1 - k.
+// A sentinel count stands in front of the leaves and on the node being made, so neither
+// sequence needs a test for its end.
 void CombineNodes(AdaptiveCodeTree& tree) {
     CodeNode* nodes = tree.Nodes;
-    CombineQueues queues{nodes, tree.LeafOrder + kSymbolCount, tree.LeafCounts + kLeafListStart + kSymbolCount,
-                         kFirstInnerNode, kFirstInnerNode, kFirstInnerNode};
+    const std::uint16_t* leafEnd = tree.LeafOrder + kSymbolCount;
+    const std::uint32_t* leafCountEnd = tree.LeafCounts + kLeafListStart + kSymbolCount;
+    std::uint32_t next = kFirstInnerNode;  // the next node to take, counted in creation order
+    std::uint32_t runEnd = kFirstInnerNode;  // the end of the run `next` lies in
+    std::uint32_t mirror = 0;               // first + end - 1 of that run
+    const auto take = [&](std::uint32_t& count) -> std::uint32_t {
+        const std::uint32_t nodeCount = nodes[next].Count;
+        const std::uint32_t leafCount = leafCountEnd[-1];
+        if (nodeCount > leafCount) {
+            count = leafCount;
+            --leafCountEnd;
+            return *--leafEnd;
+        }
+        if (next == runEnd) {
+            runEnd = next + 1;
+            while (nodes[runEnd].Count == nodeCount) ++runEnd;
+            mirror = next + runEnd - 1;
+        }
+        count = nodeCount;
+        return mirror - next++;
+    };
     for (std::uint32_t made = kFirstInnerNode; made < kNodeCount; ++made) {
         nodes[made].Count = kSentinelCount;
-        std::uint32_t lastCount, beforeLastCount, last, beforeLast;
-        // Both of the smallest are leaves, as where many leaves share the smallest count. (No
-        // count exceeds the sentinel's, so with fewer than two leaves left this is never so.)
-        if (queues.runLow == queues.runHigh && nodes[queues.nodeNext].Count > queues.leafCountEnd[-2]) {
-            lastCount = queues.leafCountEnd[-1];
-            beforeLastCount = queues.leafCountEnd[-2];
-            last = queues.leafEnd[-1];
-            beforeLast = queues.leafEnd[-2];
-            queues.leafEnd -= 2;
-            queues.leafCountEnd -= 2;
-        } else {
-            last = queues.TakeLast(lastCount);
-            beforeLast = queues.TakeLast(beforeLastCount);
-        }
+        std::uint32_t lastCount, beforeLastCount;
+        const std::uint32_t last = take(lastCount);
+        const std::uint32_t beforeLast = take(beforeLastCount);
         nodes[made].Count = beforeLastCount + lastCount;
         nodes[made].Child[0] = static_cast<std::uint16_t>(beforeLast);
         nodes[made].Child[1] = static_cast<std::uint16_t>(last);

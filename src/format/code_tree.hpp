@@ -44,9 +44,8 @@ struct AdaptiveCodeTree {
     // sentinels.
     std::uint32_t LeafCounts[kLeafListStart + kSymbolCount];
     // The leaves' entries lead back to the leaf itself by either bit, so that filling the
-    // table treats leaves and inner nodes alike. The extra entry keeps the combine's look at
-    // the node after the newest one inside the array.
-    CodeNode Nodes[kNodeCount + 1];
+    // table treats leaves and inner nodes alike.
+    CodeNode Nodes[kNodeCount];
     std::uint16_t Table[kTableSize];
     // The length of the code of the leaf each table entry names (unused for inner nodes).
     std::uint8_t CodeLength[kTableSize];

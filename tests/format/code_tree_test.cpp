@@ -107,7 +107,9 @@ protected:
             std::uint32_t node = kRootNode, length = 0;
             for (; length < kTableBits && node >= kFirstInnerNode; ++length) node = reference.child[node][entry >> length & 1];
             ASSERT_EQ(tree->Table[entry], node) << entry;
-            if (node < kFirstInnerNode) ASSERT_EQ(tree->CodeLength[entry], length) << entry;
+            if (node < kFirstInnerNode) {
+                ASSERT_EQ(tree->CodeLength[entry], length) << entry;
+            }
         }
     }
 
