@@ -141,7 +141,17 @@ void ExtractEntries() {
     DecoderStorage storage;
 #endif
     storage.FirstTreeBuilt = false;
+#ifdef QUORVEL_STORAGE_OUTSIDE_THE_STACK
+    // The names' buffers, which the process's end would free, are taken over emptied by
+    // the next run there rather than left behind by every run.
+    static RunState run;
+    run.name.Clear();
+    run.folderPath.Clear();
+    run.madeFolders.Clear();
+    run.ring = {};
+#else
     RunState run{};
+#endif
     EndOfArchive = false;
     LeaveFolders();
     while (!EndOfArchive) ExtractEntry(run, storage);
