@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "decoder/sliding_window.hpp"
 #include "format/archive_format.hpp"
 #include "format/crc16.hpp"
 #include "packer/archive_writer.hpp"
@@ -33,7 +34,8 @@ public:
     struct LimitReached {};
     explicit Collector(std::uint64_t& total) : total_(total) {}
     void Write(std::span<const std::uint8_t> bytes) override {
-        Expect(!bytes.empty() && bytes.size() <= 32768, "the reader handed out a piece of no bytes or over 32768");
+        Expect(!bytes.empty() && bytes.size() <= decoder::kWindowSize,
+               "the reader handed out a piece of no bytes or larger than the window");
         total_ += bytes.size();
         if (total_ > kCollectLimit) throw LimitReached{};
         data.insert(data.end(), bytes.begin(), bytes.end());

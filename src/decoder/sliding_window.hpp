@@ -1,6 +1,6 @@
 // The sliding window: keeps the last 8192 produced bytes for matches, hands the produced
-// bytes to the output in pieces of 32768, and captures a file's first 16384 bytes into its
-// history slot.
+// bytes to the output in pieces of 32768 and the rest at the entry's end (up to 40960), and
+// captures a file's first 16384 bytes into its history slot.
 #pragma once
 
 #include <cstdint>

@@ -44,7 +44,8 @@ struct Entry {
     std::uint64_t storedBytes = 0;
 };
 
-// Receives a file entry's bytes in order, in pieces of up to 32768 bytes.
+// Receives a file entry's bytes in order, in pieces of up to 40960 bytes (a slide of the
+// window hands on 32768, the flush at the entry's end what is left, up to a whole window).
 class DataSink {
 public:
     virtual ~DataSink() = default;
