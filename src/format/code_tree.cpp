@@ -5,7 +5,7 @@
 namespace quorvel::format {
 
 void ResetTree(AdaptiveCodeTree& tree) {
-    tree.LeafCounts[0] = tree.LeafCounts[1] = kSentinelCount;
+    tree.LeafCounts[0] = kSentinelCount;
     for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
         tree.Counts[s] = 1;
         tree.LeafOrder[s] = static_cast<std::uint16_t>(s);
@@ -78,7 +78,7 @@ void SortByInsertion(const std::uint32_t* symbolCounts, std::uint16_t* order, st
         // The leaf in front moves up to position i, so `previous` stays what it is.
         std::uint32_t place = i;
         if (i < kShortMove || counts[i - kShortMove] >= count) {
-            // The sentinels in front of the list end the walk.
+            // The sentinel in front of the list ends the walk.
             std::uint16_t* leafAt = order + i;
             std::uint32_t* countAt = counts + i;
             do {

@@ -30,7 +30,7 @@ struct CodeNode {
 };
 
 // Where the leaves' counts start in AdaptiveCodeTree::LeafCounts.
-constexpr std::uint32_t kLeafListStart = 2;
+constexpr std::uint32_t kLeafListStart = 1;
 
 // All storage of one tree, fixed in size; zero-initialised storage is a valid start.
 struct AdaptiveCodeTree {
@@ -40,8 +40,8 @@ struct AdaptiveCodeTree {
     // The sorted leaf list of the last build, in symbol order after ResetTree: the leaf at
     // position k is the one with SortRank k, and the next build starts from this order.
     std::uint16_t LeafOrder[kSymbolCount];
-    // The leaves' counts at the last build, in list order from kLeafListStart, behind two
-    // sentinels.
+    // The leaves' counts at the last build, in list order from kLeafListStart, behind a
+    // sentinel.
     std::uint32_t LeafCounts[kLeafListStart + kSymbolCount];
     // The leaves' entries lead back to the leaf itself by either bit, so that filling the
     // table treats leaves and inner nodes alike.

@@ -135,23 +135,20 @@ void ExtractEntries() {
     // trees (about 4.3 MB; the program reserves a stack large enough for it).
 #ifdef QUORVEL_STORAGE_OUTSIDE_THE_STACK
     // Under the fuzzer, which runs the Expander once per input: every exit throws through
-    // this frame, and the sanitizer clears the shadow of the whole stack at each throw.
+    // this frame, and the sanitizer clears the shadow of the whole stack at each throw. The
+    // names' buffers, which the process's end would free, are taken over emptied by the next
+    // run there rather than left behind by every run.
     static DecoderStorage storage;
-#else
-    DecoderStorage storage;
-#endif
-    storage.FirstTreeBuilt = false;
-#ifdef QUORVEL_STORAGE_OUTSIDE_THE_STACK
-    // The names' buffers, which the process's end would free, are taken over emptied by
-    // the next run there rather than left behind by every run.
     static RunState run;
     run.name.Clear();
     run.folderPath.Clear();
     run.madeFolders.Clear();
     run.ring = {};
 #else
+    DecoderStorage storage;
     RunState run{};
 #endif
+    storage.FirstTreeBuilt = false;
     EndOfArchive = false;
     LeaveFolders();
     while (!EndOfArchive) ExtractEntry(run, storage);
