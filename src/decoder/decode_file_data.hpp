@@ -106,12 +106,10 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
     // which only adds bits above them; the look-up's wait then overlaps the rest of the item.
     std::uint32_t lookUp = buffer & (kTableSize - 1);
     for (;;) {
-        std::uint32_t symbol = storage.SymbolTree.Table[lookUp];
-        std::uint32_t used;
-        if (symbol < kFirstInnerNode) [[likely]] {
-            used = storage.SymbolTree.CodeLength[lookUp];
-        } else {
-            used = kTableBits;
+        const std::uint32_t entry = storage.SymbolTree.Table[lookUp];
+        std::uint32_t symbol = entry & kTableNodeMask;
+        std::uint32_t used = entry >> kTableLengthShift;
+        if (symbol >= kFirstInnerNode) [[unlikely]] {
             symbol = WalkLongCode(storage.SymbolTree, symbol, buffer, used, held - kLongestItemRest);
             if (symbol >= kFirstInnerNode) break;
         }
@@ -130,11 +128,10 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
                 used += kLongMatchBits;
             }
             const std::uint32_t distanceIndex = static_cast<std::uint32_t>(buffer >> used) & (kTableSize - 1);
-            std::uint32_t distanceSymbol = storage.DistanceTree.Table[distanceIndex];
-            if (distanceSymbol < kFirstInnerNode) [[likely]] {
-                used += storage.DistanceTree.CodeLength[distanceIndex];
-            } else {
-                used += kTableBits;
+            const std::uint32_t distanceEntry = storage.DistanceTree.Table[distanceIndex];
+            std::uint32_t distanceSymbol = distanceEntry & kTableNodeMask;
+            used += distanceEntry >> kTableLengthShift;
+            if (distanceSymbol >= kFirstInnerNode) [[unlikely]] {
                 distanceSymbol = WalkLongCode(storage.DistanceTree, distanceSymbol, buffer, used,
                                               held - kDistanceLowBits - kTableBits);
                 if (distanceSymbol >= kFirstInnerNode) break;

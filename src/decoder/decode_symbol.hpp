@@ -14,16 +14,10 @@ template <DecoderHost Host>
 inline std::uint32_t DecodeSymbol(const AdaptiveCodeTree& tree, BitReader& reader, Host& host) {
     std::uint32_t node = kRootNode;
     if (HaveBits(reader, host, kTableBits)) [[likely]] {
-        // The code's length is looked up by the same bits, not by the entry, so that both
-        // loads start at once.
-        const std::uint32_t index = reader.BitBuffer & (kTableSize - 1);
-        std::uint32_t entry = tree.Table[index];
-        if (entry < kFirstInnerNode) [[likely]] {
-            DropBits(reader, tree.CodeLength[index]);
-            return entry;
-        }
-        DropBits(reader, kTableBits);
-        node = entry;
+        const std::uint32_t entry = tree.Table[reader.BitBuffer & (kTableSize - 1)];
+        DropBits(reader, entry >> kTableLengthShift);
+        node = entry & kTableNodeMask;
+        if (node < kFirstInnerNode) [[likely]] return node;
     }
     // Near the end of what the host can lend, every bit is fetched only when it is needed.
     do node = tree.Nodes[node].Child[TakeBit(reader, host)];

@@ -29,7 +29,6 @@ inline void StartTree(AdaptiveCodeTree& tree, const AdaptiveCodeTree& first) {
     ResetTree(tree);
     std::memcpy(tree.Nodes + kFirstInnerNode, first.Nodes + kFirstInnerNode,
                 sizeof tree.Nodes - kFirstInnerNode * sizeof *tree.Nodes);
-    std::memcpy(tree.CodeLength, first.CodeLength, sizeof tree.CodeLength);
     std::memcpy(tree.Table, first.Table, sizeof tree.Table);
 }
 

@@ -177,34 +177,30 @@ void CombineNodes(AdaptiveCodeTree& tree) {
 }
 
 // Builds the table two bits at a time: after a step, entry i (i < 2^d) tells where the d-bit
-// path i (first bit in bit 0) leads, and for a leaf how long its code is. The next step
-// makes the filled part four times as large: each entry gives way to its four grandchildren,
-// two bits longer, and a leaf, its own child by either bit, stays in all four places with
-// its length. An inner node's number has bit 9 set and a leaf's has not, so that bit is what
-// the length grows by at each of the two levels.
+// path i (first bit in bit 0) leads, and how many inner nodes it passed on the way: for a
+// leaf, the length of its code. The next step makes the filled part four times as large:
+// each entry gives way to its four grandchildren, and a leaf, its own child by either bit,
+// stays in all four places with its length. An inner node's number has bit 9 set and a
+// leaf's has not, so that bit is what the length grows by at each of the two levels. Every
+// path of kTableBits bits that ends at an inner node passed kTableBits of them.
 void FillTable(AdaptiveCodeTree& tree) {
-    static_assert(kFirstInnerNode == 1u << 9 && kNodeCount <= 1u << 10 && kTableBits % 2 == 0);
+    static_assert(kFirstInnerNode == 1u << 9 && kNodeCount <= kTableNodeMask + 1 && kTableBits % 2 == 0);
     std::uint16_t* table = tree.Table;
-    std::uint8_t* lengths = tree.CodeLength;
     const CodeNode* nodes = tree.Nodes;
     table[0] = static_cast<std::uint16_t>(kRootNode);
-    lengths[0] = 0;
     for (std::uint32_t quarter = 1; quarter < kTableSize; quarter <<= 2) {
         for (std::uint32_t i = 0; i < quarter; ++i) {
-            const std::uint32_t node = table[i];
+            const std::uint32_t entry = table[i];
+            const std::uint32_t node = entry & kTableNodeMask;
             const std::uint32_t zero = nodes[node].Child[0];
             const std::uint32_t one = nodes[node].Child[1];
-            const std::uint32_t length = lengths[i] + (node >> 9);
-            const auto zeroLength = static_cast<std::uint8_t>(length + (zero >> 9));
-            const auto oneLength = static_cast<std::uint8_t>(length + (one >> 9));
-            table[i] = nodes[zero].Child[0];
-            table[i + quarter] = nodes[one].Child[0];
-            table[i + 2 * quarter] = nodes[zero].Child[1];
-            table[i + 3 * quarter] = nodes[one].Child[1];
-            lengths[i] = zeroLength;
-            lengths[i + quarter] = oneLength;
-            lengths[i + 2 * quarter] = zeroLength;
-            lengths[i + 3 * quarter] = oneLength;
+            const std::uint32_t length = (entry & ~kTableNodeMask) + ((node >> 9) << kTableLengthShift);
+            const std::uint32_t zeroLength = length + ((zero >> 9) << kTableLengthShift);
+            const std::uint32_t oneLength = length + ((one >> 9) << kTableLengthShift);
+            table[i] = static_cast<std::uint16_t>(nodes[zero].Child[0] | zeroLength);
+            table[i + quarter] = static_cast<std::uint16_t>(nodes[one].Child[0] | oneLength);
+            table[i + 2 * quarter] = static_cast<std::uint16_t>(nodes[zero].Child[1] | zeroLength);
+            table[i + 3 * quarter] = static_cast<std::uint16_t>(nodes[one].Child[1] | oneLength);
         }
     }
 }

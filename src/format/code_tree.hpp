@@ -17,10 +17,14 @@ constexpr std::uint32_t kRootNode = kNodeCount - 1;
 constexpr std::uint32_t kSentinelCount = 0xFFFFFFFFu;
 
 // Codes of up to kTableBits bits decode with one table look-up; longer ones continue bit
-// by bit from the inner node the table names. A table entry is the leaf (the symbol) a
-// short code ends at, or the inner node kTableBits bits reach.
+// by bit from the inner node the table names. A table entry holds, in its bits below
+// kTableLengthShift, the leaf (the symbol) a short code ends at or the inner node kTableBits
+// bits reach, and above them how many bits that took: the code's length for a leaf,
+// kTableBits for an inner node. One load gives both.
 constexpr std::uint32_t kTableBits = 10;
 constexpr std::uint32_t kTableSize = 1u << kTableBits;
+constexpr std::uint32_t kTableLengthShift = 10;
+constexpr std::uint32_t kTableNodeMask = (1u << kTableLengthShift) - 1;
 
 struct CodeNode {
     // The sum of the counts of the two children.
@@ -47,8 +51,6 @@ struct AdaptiveCodeTree {
     // table treats leaves and inner nodes alike.
     CodeNode Nodes[kNodeCount];
     std::uint16_t Table[kTableSize];
-    // The length of the code of the leaf each table entry names (unused for inner nodes).
-    std::uint8_t CodeLength[kTableSize];
 };
 
 // Counts back to 1 and the leaf order to symbol order, as at the start of every file entry;
@@ -58,7 +60,7 @@ void ResetTree(AdaptiveCodeTree& tree);
 // Builds the tree and its table from Counts and the previous leaf order, and keeps the
 // new order for the next build.
 void RebuildTree(AdaptiveCodeTree& tree);
-// The same build without Table and CodeLength, which only decoding reads: the nodes come out
+// The same build without the Table, which only decoding reads: the nodes come out
 // exactly as RebuildTree makes them.
 void RebuildNodes(AdaptiveCodeTree& tree);
 
