@@ -17,7 +17,8 @@
 namespace quorvel::decoder {
 
 // A host that sets kCompactDecoder is decoded by the careful loop alone, which is smaller; the
-// others also get the fast loop, which decodes whole items from lent bytes.
+// others also get the fast loop, which decodes whole items from lent bytes, where the bit
+// buffer is a 64-bit word.
 template <typename Host>
 constexpr bool kUsesFastLoop = !requires { requires Host::kCompactDecoder; } && sizeof(BitWord) == 8;
 
@@ -30,9 +31,10 @@ inline std::uint32_t RoomFor(SlidingWindow& window, Host& host, std::uint32_t in
 }
 
 // Copies a match in pieces that end at the slide point, so no byte pays for the check;
-// returns the index behind it.
+// returns the index behind it. Out of line: the fast loop copies in line and comes here
+// only for a match across the slide point.
 template <DecoderHost Host>
-inline std::uint32_t CopyMatchInWindow(SlidingWindow& window, Host& host, std::uint32_t index,
+[[gnu::noinline]] std::uint32_t CopyMatchInWindow(SlidingWindow& window, Host& host, std::uint32_t index,
                                        std::uint32_t distance, std::uint32_t length) {
     do {
         index = RoomFor(window, host, index);
@@ -164,6 +166,19 @@ inline void DecodeLentItems(DecoderStorage& storage, Host& host, BitReader& read
     progress = {index, left, untilRebuild, newDistances};
 }
 
+// With the fast loop, the careful loop only takes the few items near the end of what is lent,
+// so its symbol decoding stays out of line: one small copy for both trees.
+template <DecoderHost Host>
+[[gnu::noinline]] std::uint32_t DecodeSymbolOutOfLine(const AdaptiveCodeTree& tree, BitReader& reader, Host& host) {
+    return DecodeSymbol(tree, reader, host);
+}
+
+template <DecoderHost Host>
+inline std::uint32_t DecodeCarefully(const AdaptiveCodeTree& tree, BitReader& reader, Host& host) {
+    if constexpr (kUsesFastLoop<Host>) return DecodeSymbolOutOfLine(tree, reader, host);
+    return DecodeSymbol(tree, reader, host);
+}
+
 // Produces `remaining` bytes (none when 0 or less) into the window started for this entry,
 // and captures the file's first bytes into its slot. Data that would reach in front of the
 // window's first byte or past the remaining size ends in host.Broken(), before any byte of
@@ -201,7 +216,7 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
         // The careful loop's item: every bit is checked for, and a byte past what the host
         // lends is fetched only when its first bit is needed.
         --progress.untilRebuild;
-        std::uint32_t symbol = DecodeSymbol(storage.SymbolTree, reader, host);
+        std::uint32_t symbol = DecodeCarefully(storage.SymbolTree, reader, host);
         CountSymbol(storage.SymbolTree, symbol);
         if (symbol < kFirstMatchSymbol) {
             progress.index = RoomFor(storage.Window, host, progress.index);
@@ -211,7 +226,7 @@ void DecodeFileData(DecoderStorage& storage, Host& host, std::int32_t remaining)
         }
         std::uint32_t matchLength = symbol - kMatchSymbolBias;
         if (symbol == kLongMatchSymbol) matchLength += TakeBits(reader, host, kLongMatchBits);
-        std::uint32_t distanceSymbol = DecodeSymbol(storage.DistanceTree, reader, host);
+        std::uint32_t distanceSymbol = DecodeCarefully(storage.DistanceTree, reader, host);
         CountSymbol(storage.DistanceTree, distanceSymbol);
         ++progress.newDistances;
         std::uint32_t matchDistance =

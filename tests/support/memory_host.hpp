@@ -53,8 +53,8 @@ private:
     std::vector<std::uint32_t> pieceSizes_;
 };
 
-// The same host for the decoder's careful loop alone, as the Expander decodes; for checking
-// that both loops decode alike.
+// The same host for the decoder's careful loop alone, as the 32-bit Windows Expander decodes;
+// for checking that both loops decode alike.
 struct CarefulMemoryHost : MemoryHost {
     using MemoryHost::MemoryHost;
     static constexpr bool kCompactDecoder = true;

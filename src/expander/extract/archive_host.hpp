@@ -11,9 +11,6 @@
 namespace quorvel::expander {
 
 struct ArchiveHost {
-    // The Expander has no room for the decoder's fast loop.
-    static constexpr bool kCompactDecoder = true;
-
     std::uint8_t NextByte() { return ArchiveByteReader(); }
 
     // The bytes of the current block behind the stream position, except its last one, whose
