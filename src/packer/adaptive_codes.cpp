@@ -19,17 +19,29 @@ ItemSymbols SpellItem(const Item& item) {
                        distance & ((1u << kDistanceLowBits) - 1)};
 }
 
-AdaptiveCodes::AdaptiveCodes() : state_(std::make_unique<State>()) {
-    ResetTree(state_->symbols);
-    ResetTree(state_->distances);
-    Rebuild();
+AdaptiveCodes::AdaptiveCodes() {
+    // Every file entry starts from the same two trees: they are built once and copied.
+    static const State kFirstTrees = [] {
+        State state{};
+        ResetTree(state.symbols);
+        ResetTree(state.distances);
+        BuildTrees(state);
+        return state;
+    }();
+    state_ = std::make_unique<State>(kFirstTrees);
+    rebuildPoint_ = NextRebuildPoint(0);
+    generation_ = 1;
+}
+
+void AdaptiveCodes::BuildTrees(State& state) {
+    RebuildNodes(state.symbols);
+    RebuildNodes(state.distances);
+    DeriveCodes(state.symbols, state.symbolCodes);
+    DeriveCodes(state.distances, state.distanceCodes);
 }
 
 void AdaptiveCodes::Rebuild() {
-    RebuildNodes(state_->symbols);
-    RebuildNodes(state_->distances);
-    DeriveCodes(state_->symbols, state_->symbolCodes);
-    DeriveCodes(state_->distances, state_->distanceCodes);
+    BuildTrees(*state_);
     rebuildPoint_ = NextRebuildPoint(rebuildPoint_);
     ++generation_;
 }

@@ -50,6 +50,7 @@ private:
         SymbolCodes distanceCodes;
     };
 
+    static void BuildTrees(State& state);
     void Rebuild();
 
     std::unique_ptr<State> state_;

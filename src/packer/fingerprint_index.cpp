@@ -4,6 +4,7 @@
 #include "packer/packer_namespace.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace quorvel::packer {
@@ -21,12 +22,22 @@ struct Sampled {
 // The sampled runs of `bytes`, by fingerprint, each fingerprint once
 // with its first offset.
 std::vector<Sampled> Sample(std::span<const std::uint8_t> bytes) {
+    // Repetitive data samples the same runs over and over (a stretch of zeros, every
+    // position). Only a run's first offset is kept, so a run that one of these slots holds
+    // already is dropped at once rather than sorted away; the slots only save work.
+    constexpr std::uint32_t kRecentBits = 6;
+    std::array<std::uint64_t, 1u << kRecentBits> recent;
+    recent.fill(~std::uint64_t{0});  // no sampled fingerprint has its top bits set
     std::vector<Sampled> out;
     for (std::size_t i = 0; i + kRunLength <= bytes.size(); ++i) {
         std::uint64_t run;
         std::memcpy(&run, bytes.data() + i, kRunLength);
         const std::uint64_t fingerprint = run * 0x9E3779B97F4A7C15ull;
-        if ((fingerprint >> kSampleShift) == 0) out.push_back({fingerprint, static_cast<std::uint32_t>(i)});
+        if ((fingerprint >> kSampleShift) != 0) continue;
+        std::uint64_t& slot = recent[(fingerprint >> (kSampleShift - kRecentBits)) & (recent.size() - 1)];
+        if (slot == fingerprint) continue;
+        slot = fingerprint;
+        out.push_back({fingerprint, static_cast<std::uint32_t>(i)});
     }
     // By fingerprint, then by offset: the order a stable sort by fingerprint would give.
     std::sort(out.begin(), out.end(), [](const Sampled& a, const Sampled& b) {

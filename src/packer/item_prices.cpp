@@ -11,8 +11,22 @@ namespace {
 void SharePrices(const std::array<std::uint32_t, kSymbolCount>& seen, std::array<std::uint32_t, kSymbolCount>& prices) {
     double total = kSymbolCount;
     for (std::uint32_t count : seen) total += count;
-    for (std::uint32_t s = 0; s < kSymbolCount; ++s)
-        prices[s] = static_cast<std::uint32_t>(std::lround(kPriceScale * std::log2(total / (seen[s] + 1.0))));
+    const auto price = [total](std::uint32_t count) {
+        return static_cast<std::uint32_t>(std::lround(kPriceScale * std::log2(total / (count + 1.0))));
+    };
+    // Most symbols share a few small counts (most are never seen): each is priced once.
+    constexpr std::uint32_t kUnpriced = ~0u;
+    std::array<std::uint32_t, 64> bySmallCount;
+    bySmallCount.fill(kUnpriced);
+    for (std::uint32_t s = 0; s < kSymbolCount; ++s) {
+        const std::uint32_t count = seen[s];
+        if (count >= bySmallCount.size()) {
+            prices[s] = price(count);
+            continue;
+        }
+        if (bySmallCount[count] == kUnpriced) bySmallCount[count] = price(count);
+        prices[s] = bySmallCount[count];
+    }
 }
 
 }  // namespace

@@ -54,6 +54,21 @@ TEST(FingerprintIndexTest, OnlyRunsInsideBothRegionsCount) {
     EXPECT_EQ(index.SharedRuns(file, {Region{0, 6000, 6000, 12000}})[0], 0u);  // distinct noise
 }
 
+// A run that stands in a file many times counts by where it first stands, in the earlier
+// file and in the new one alike: a stretch of zeros, sampled at every position, behind
+// noise in the earlier file and from the start in the new one.
+TEST(FingerprintIndexTest, ARepeatedRunCountsWhereItFirstStands) {
+    Bytes earlier = Noise(1000, 5);
+    for (std::uint8_t& byte : earlier) byte |= 1;
+    earlier.resize(4000, 0);
+    FingerprintIndex index;
+    index.Add(earlier);
+    const Bytes zeros(3000, 0);
+    EXPECT_EQ(index.SharedRuns(zeros, {Region{0, 4000, 0, 3000}})[0], 1u);
+    EXPECT_EQ(index.SharedRuns(zeros, {Region{0, 4000, 1, 3000}})[0], 0u);
+    EXPECT_EQ(index.SharedRuns(zeros, {Region{1001, 4000, 0, 3000}})[0], 0u);
+}
+
 TEST(FingerprintIndexTest, AFileIsForgottenAfter255More) {
     FingerprintIndex index;
     const Bytes file = Noise(5000, 6);
