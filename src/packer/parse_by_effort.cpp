@@ -74,18 +74,23 @@ void ParseJoined(const JoinedBytes& bytes, std::size_t start, int effort, ItemEn
     };
     SymbolTally rough = TallyQuickParse(bytes, start, LazyRulesFor(kFirstPricedEffort - 1), space.chains, twoThreads,
                                         PassProgress(hooks, start, bytes.size(), 0, quick));
-    // At the top effort, a first priced parse is the rough one of a second.
+    // At the top effort, a first priced parse is the rough one of a second, which reads the
+    // matches the first found rather than searching again.
+    MatchRecord firstMatches;
     for (std::uint32_t pass = 1; pass < rules.passes; ++pass) {
         ItemEncoder first(ItemEncoder::Output::CodesOnly);
         SymbolTally tally;
-        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced, pricedPass(pass), twoThreads);
+        ParseByPrice(bytes, start, rules, rough, first, &tally, space.priced, pricedPass(pass), twoThreads,
+                     pass == 1 ? &firstMatches : nullptr);
         rough = tally;
     }
+    MatchRecord* const recorded = firstMatches.Filled() ? &firstMatches : nullptr;
     if (encoder != nullptr)
         return ParseByPrice(bytes, start, rules, rough, *encoder, chosen, space.priced, pricedPass(rules.passes),
-                            twoThreads);
+                            twoThreads, recorded);
     ItemEncoder scratch(ItemEncoder::Output::CodesOnly);
-    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced, pricedPass(rules.passes), twoThreads);
+    ParseByPrice(bytes, start, rules, rough, scratch, chosen, space.priced, pricedPass(rules.passes), twoThreads,
+                 recorded);
 }
 
 // The items, written to `encoder` and handed to `chosen` where given; the price-based parse

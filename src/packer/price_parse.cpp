@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 #include "format/item_format.hpp"
 #include "packer/matches_ahead.hpp"
@@ -47,6 +49,36 @@ public:
 
 private:
     MatchesAhead& ahead_;
+};
+
+// A search whose matches are also written to a record.
+template <class Search>
+class SearchRecording {
+public:
+    SearchRecording(Search search, MatchRecord& record) : search_(search), record_(record) {}
+    std::size_t Find(std::size_t position, const Match*& matches) {
+        const std::size_t found = search_.Find(position, matches);
+        record_.Add(position, matches, found);
+        return found;
+    }
+    void SkipCovered(std::size_t position, std::uint32_t length, std::uint32_t distance) {
+        search_.SkipCovered(position, length, distance);
+    }
+
+private:
+    Search search_;
+    MatchRecord& record_;
+};
+
+// The matches an earlier pass recorded, read back in the order it searched them.
+class SearchRecorded {
+public:
+    explicit SearchRecorded(MatchRecord& record) : record_(record) {}
+    std::size_t Find(std::size_t position, const Match*& matches) { return record_.Read(position, matches); }
+    void SkipCovered(std::size_t, std::uint32_t, std::uint32_t) {}
+
+private:
+    MatchRecord& record_;
 };
 
 template <class Search>
@@ -187,19 +219,59 @@ private:
 };
 
 
+template <class Search>
+void Run(Search search, const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
+         const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
+         PassProgress& progress, MatchRecord* record) {
+    if (record == nullptr)
+        return PriceParser<Search>(search, bytes, rules, roughParse, encoder, chosen, space).Parse(start, progress);
+    PriceParser<SearchRecording<Search>>(SearchRecording<Search>(search, *record), bytes, rules, roughParse, encoder,
+                                         chosen, space)
+        .Parse(start, progress);
+    record->Finish();
+}
+
+// At most this many matches, and as many positions, are recorded: 16 MB at most, which
+// holds the matches of files of some hundreds of KB.
+constexpr std::size_t kMaxRecorded = std::size_t{1} << 20;
+
 }  // namespace
+
+void MatchRecord::Add(std::size_t position, const Match* matches, std::size_t count) {
+    if (overflowed_) return;
+    if (records_.size() == kMaxRecorded || matches_.size() + count > kMaxRecorded) {
+        overflowed_ = true;
+        records_ = {};
+        matches_ = {};
+        return;
+    }
+    records_.push_back({static_cast<std::uint32_t>(position), static_cast<std::uint32_t>(count)});
+    matches_.insert(matches_.end(), matches, matches + count);
+}
+
+std::size_t MatchRecord::Read(std::size_t position, const Match*& matches) {
+    if (next_ == records_.size() || records_[next_].position != static_cast<std::uint32_t>(position))
+        throw std::logic_error("the parse asked for the matches at " + std::to_string(position) +
+                               ", which the recorded pass did not search next");
+    const Record& record = records_[next_++];
+    matches = matches_.data() + nextMatch_;
+    nextMatch_ += record.matchCount;
+    return record.matchCount;
+}
 
 void ParseByPrice(const JoinedBytes& bytes, std::size_t start, const PriceRules& rules,
                   const SymbolTally& roughParse, ItemEncoder& encoder, ItemSink* chosen, PriceParseSpace& space,
-                  PassProgress progress, bool twoThreads) {
+                  PassProgress progress, bool twoThreads, MatchRecord* record) {
+    if (record != nullptr && record->Filled())
+        return PriceParser<SearchRecorded>(SearchRecorded(*record), bytes, rules, roughParse, encoder, chosen, space)
+            .Parse(start, progress);
     if (twoThreads) {
         MatchesAhead ahead(bytes, start, rules.treeDepth, rules.niceLength);
         if (ahead.Running())
-            return PriceParser<SearchedAhead>(SearchedAhead(ahead), bytes, rules, roughParse, encoder, chosen, space)
-                .Parse(start, progress);
+            return Run(SearchedAhead(ahead), bytes, start, rules, roughParse, encoder, chosen, space, progress, record);
     }
-    PriceParser<SearchHere>(SearchHere(bytes, start, rules, space), bytes, rules, roughParse, encoder, chosen, space)
-        .Parse(start, progress);
+    Run(SearchHere(bytes, start, rules, space), bytes, start, rules, roughParse, encoder, chosen, space, progress,
+        record);
 }
 
 }  // namespace quorvel::packer

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -11,6 +12,7 @@
 #include "packer/items_ahead.hpp"
 #include "packer/matches_ahead.hpp"
 #include "packer/parse_by_effort.hpp"
+#include "packer/price_parse.hpp"
 #include "packer/quick_tally.hpp"
 #include "round_trip_fixture.hpp"
 #include "support/parts.hpp"
@@ -133,6 +135,50 @@ TEST(TwoThreadParseTest, EndsWhenLeftAndRefusesPositionsOutOfTurn) {
     const Match* matches = nullptr;
     ahead.Find(0, matches);
     EXPECT_THROW(ahead.Find(2, matches), std::logic_error);
+}
+
+// A priced pass that reads the matches an earlier pass over the same bytes recorded writes
+// the items of one that searches: with and without a preset, long runs included, the
+// recording pass searching on one thread or two.
+TEST(MatchRecordTest, RecordedMatchesGiveTheItemsOfASearch) {
+    const PriceRules rules{64, 256, 4096, 2};
+    const Bytes preset = Prose(8192, 8);
+    const Bytes data = Join({Records(9000, 3), RandomBytes(2000, 4), Prose(9000, 5), Bytes(10000, 0), Records(3000, 6)});
+    Bytes joined;
+    const JoinedBytes withPreset(preset, data, joined), alone(data);
+    SymbolTally rough;
+    for (const auto& [bytes, start] : {std::pair{alone, std::size_t{0}}, std::pair{withPreset, preset.size()}}) {
+        for (bool twoThreads : {false, true}) {
+            PriceParseSpace space;
+            MatchRecord record;
+            ItemEncoder first(ItemEncoder::Output::CodesOnly), searched, read;
+            ParseByPrice(bytes, start, rules, rough, first, nullptr, space, {}, twoThreads, &record);
+            ASSERT_TRUE(record.Filled());
+            ParseByPrice(bytes, start, rules, rough, searched, nullptr, space);
+            ParseByPrice(bytes, start, rules, rough, read, nullptr, space, {}, false, &record);
+            EXPECT_EQ(read.Finish(), searched.Finish()) << "preset " << start << " two threads " << twoThreads;
+        }
+    }
+}
+
+// A record read out of the order it was filled in is a fault; one that would grow past its
+// bound is left unfilled, so that the later pass searches.
+TEST(MatchRecordTest, RefusesPositionsOutOfTurnAndStaysBounded) {
+    const Match matches[2] = {{3, 1}, {5, 7}};
+    MatchRecord record;
+    record.Add(10, matches, 2);
+    record.Add(11, matches, 0);
+    record.Finish();
+    ASSERT_TRUE(record.Filled());
+    const Match* read = nullptr;
+    ASSERT_EQ(record.Read(10, read), 2u);
+    EXPECT_EQ(read[1].distance, 7u);
+    EXPECT_THROW(record.Read(12, read), std::logic_error);
+
+    MatchRecord full;
+    for (std::size_t position = 0; position <= (std::size_t{1} << 20); ++position) full.Add(position, matches, 0);
+    full.Finish();
+    EXPECT_FALSE(full.Filled());
 }
 
 // Counted in two halves, the quick parse's symbols are those of one parse of the whole:
