@@ -23,11 +23,19 @@
 namespace quorvel::fuzz {
 namespace {
 
-// A run costs about what its contents cost to pack, so they stay small; a file can still
-// fill its history slot (16384 bytes), and up to 400 entries can wrap the history ring.
-// (With up to 200,000 bytes the target made under half as many runs and covered no more.)
-constexpr std::size_t kMaxFileSize = 17000;
-constexpr std::size_t kMaxTotalSize = 20000;
+// A run costs about what its contents cost to pack, so they stay small. At the quick
+// efforts a file can still fill its history slot (16384 bytes); the priced efforts cost
+// five to ten times as much a byte, and their contents stop a little beyond the reach
+// (8192 bytes), which is all their match search and pricing need. Up to 400 entries can
+// wrap the history ring. (With up to 200,000 bytes the target made under half as many
+// runs and covered no more.)
+struct ContentLimits {
+    std::size_t file;
+    std::size_t total;
+};
+constexpr ContentLimits kQuickEffortLimits = {17000, 20000};
+constexpr ContentLimits kPricedEffortLimits = {10000, 10000};
+constexpr int kFirstPricedEffort = 4;
 constexpr std::size_t kMaxEntries = 400;
 
 class InputBytes {
@@ -78,8 +86,8 @@ std::string MakeName(InputBytes& in, reader::EntryKind kind) {
 
 // `start`, then pieces until the length chosen: literal bytes from the input, or a copy of
 // bytes already made, as far back and as long as the input says.
-Bytes MakeContents(InputBytes& in, Bytes contents) {
-    const std::size_t length = std::min(kMaxFileSize, contents.size() + in.Word() % 4000 * (in.Byte() % 8 + 1));
+Bytes MakeContents(InputBytes& in, Bytes contents, std::size_t maxSize) {
+    const std::size_t length = std::min(maxSize, contents.size() + in.Word() % 4000 * (in.Byte() % 8 + 1));
     while (contents.size() < length && !in.Empty()) {
         const std::uint8_t piece = in.Byte();
         if (piece < 0x80 || contents.empty()) {
@@ -93,10 +101,12 @@ Bytes MakeContents(InputBytes& in, Bytes contents) {
     return contents;
 }
 
-// A file that starts from one of the last files written shares a prefix of its history.
+// One file in four starts from one of the last files written and shares a prefix of its
+// history. (Each such file has the packer insert its preset, up to 8192 bytes, before it:
+// one in two took a third more time and covered no more.)
 EntryReference MakeReference(InputBytes& in, const EntryWriter& writer, Bytes& start) {
     const std::uint32_t files = std::min(writer.FileCount(), kMaxReferenceBack);
-    if (files == 0 || in.Byte() % 2 == 0) return {};
+    if (files == 0 || in.Byte() % 4 != 0) return {};
     const std::uint32_t back = 1 + in.Byte() % files;
     const std::span<const std::uint8_t> history = writer.History(back);
     const std::uint32_t shared = in.Word() % (history.size() + 1);
@@ -114,10 +124,10 @@ EntryReference ChooseReference(ReferenceChooser& chooser, const EntryWriter& wri
 }
 
 // With a chooser, files take the references the packer would choose.
-std::vector<Written> Pack(InputBytes& in, EntryWriter& writer, ReferenceChooser* chooser) {
+std::vector<Written> Pack(InputBytes& in, EntryWriter& writer, ReferenceChooser* chooser, const ContentLimits& limits) {
     std::vector<Written> written;
     std::size_t total = 0;
-    while (!in.Empty() && written.size() < kMaxEntries && total < kMaxTotalSize) {
+    while (!in.Empty() && written.size() < kMaxEntries && total < limits.total) {
         const auto kind = in.Byte() % 4 == 0 ? reader::EntryKind::Folder : reader::EntryKind::File;
         Written& entry = written.emplace_back(Written{kind, MakeName(in, kind), {}, {}, {}});
         if (kind == reader::EntryKind::Folder) {
@@ -127,7 +137,7 @@ std::vector<Written> Pack(InputBytes& in, EntryWriter& writer, ReferenceChooser*
         entry.times = {in.Time(), in.Time(), in.Time()};
         Bytes start;
         entry.reference = MakeReference(in, writer, start);
-        entry.contents = MakeContents(in, std::move(start));
+        entry.contents = MakeContents(in, std::move(start), limits.file);
         if (chooser != nullptr) entry.reference = ChooseReference(*chooser, writer, entry);
         total += entry.contents.size();
         writer.AddFile(entry.name, entry.times, entry.contents, entry.reference);
@@ -182,11 +192,11 @@ std::vector<Bytes> SeedInputs() {
     // "b", 108 bytes, starting from "dir\a" with 8 bytes shared.
     entries.insert(entries.end(), {1, 0, 'b'});
     entries.insert(entries.end(), times.begin(), times.end());
-    entries.insert(entries.end(), {1, 0, 8, 0, 100, 0, 5, '!', '!', '!', '!', '!', '!', 0x85, 2, 0});
+    entries.insert(entries.end(), {0, 0, 8, 0, 100, 0, 5, '!', '!', '!', '!', '!', '!', 0x85, 2, 0});
     // "c", 760 bytes of one letter.
     entries.insert(entries.end(), {2, 0, 'c'});
     entries.insert(entries.end(), times.begin(), times.end());
-    entries.insert(entries.end(), {0, 0xFF, 0x0F, 7, 0, 'q', 0xFF, 0, 0});
+    entries.insert(entries.end(), {1, 0xFF, 0x0F, 7, 0, 'q', 0xFF, 0, 0});
     // Effort 6 with a comment; effort 1 with a password, a comment and a run command;
     // effort 9 with the references the packer chooses.
     Bytes commented = {5, 0x02, 5, 'h', 'e', 'l', 'l', 'o'};
@@ -213,7 +223,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (flags & 4) options.runCommand = in.Text(40);
     EntryWriter writer(effort);
     ReferenceChooser chooser(effort);
-    const std::vector<Written> written = Pack(in, writer, (flags & 8) != 0 ? &chooser : nullptr);
+    const ContentLimits& limits = effort < kFirstPricedEffort ? kQuickEffortLimits : kPricedEffortLimits;
+    const std::vector<Written> written = Pack(in, writer, (flags & 8) != 0 ? &chooser : nullptr, limits);
     if (written.empty()) return 0;
     Bytes file(StubSize, 0);
     const Bytes archive = BuildArchive(options, writer.Payload());
