@@ -28,22 +28,31 @@ private:
     std::span<const std::uint8_t> data_;
 };
 
-// A reader's sink that keeps the data, up to the collect limit in all.
+// Where collected data is kept: made once for the process with room for the collect limit,
+// so that no read allocates, grows or clears it again.
+Bytes& CollectBuffer() {
+    static Bytes buffer = [] {
+        Bytes made;
+        made.reserve(kCollectLimit);
+        return made;
+    }();
+    return buffer;
+}
+
+// A reader's sink that keeps the data in the collect buffer, up to the collect limit in all.
 class Collector : public reader::DataSink {
 public:
     struct LimitReached {};
-    explicit Collector(std::uint64_t& total) : total_(total) {}
+    explicit Collector(Bytes& buffer) : buffer_(buffer) {}
     void Write(std::span<const std::uint8_t> bytes) override {
         Expect(!bytes.empty() && bytes.size() <= decoder::kWindowSize,
                "the reader handed out a piece of no bytes or larger than the window");
-        total_ += bytes.size();
-        if (total_ > kCollectLimit) throw LimitReached{};
-        data.insert(data.end(), bytes.begin(), bytes.end());
+        if (buffer_.size() + bytes.size() > kCollectLimit) throw LimitReached{};
+        buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     }
-    Bytes data;
 
 private:
-    std::uint64_t& total_;
+    Bytes& buffer_;
 };
 
 }  // namespace
@@ -118,7 +127,8 @@ std::string AcceptedPassword(std::string_view typed, const reader::ArchiveHeader
 
 ReadOutcome ReadWithReader(const Bytes& file, const reader::ReaderOptions& options, bool collect) {
     ReadOutcome outcome;
-    std::uint64_t collected = 0;
+    Bytes& collected = CollectBuffer();
+    if (collect) collected.clear();
     reader::MemorySource source(file);
     try {
         const reader::ArchiveHeader header = reader::ReadArchiveHeader(source);
@@ -127,14 +137,10 @@ ReadOutcome ReadWithReader(const Bytes& file, const reader::ReaderOptions& optio
             ReadEntry& read = outcome.entries.emplace_back(ReadEntry{*entry, {}});
             if (entry->kind == reader::EntryKind::Folder) continue;
             Collector sink(collected);
-            // A size read from the archive may claim far more than its data holds, and room
-            // reserved for that was cleared at every run: a fifth of the Expander target's
-            // time. Only a little is reserved; larger data grows the buffer.
-            constexpr std::uint64_t kReserved = 1 << 16;
-            if (collect) sink.data.reserve(std::min<std::uint64_t>({entry->size, kCollectLimit - collected, kReserved}));
+            const std::size_t start = collected.size();
             archive.ReadData(collect ? &sink : nullptr);
             read.entry = *entry;  // now with its stored bytes
-            read.data = std::move(sink.data);
+            if (collect) read.data = std::span(collected).subspan(start);
         }
     } catch (const reader::ArchiveError& error) {
         outcome.error = error;

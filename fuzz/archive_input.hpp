@@ -52,7 +52,8 @@ std::string AcceptedPassword(std::string_view typed, const reader::ArchiveHeader
 
 struct ReadEntry {
     reader::Entry entry;
-    Bytes data;  // when collected
+    // When collected: in a buffer of the process, until the next read that collects.
+    std::span<const std::uint8_t> data;
 };
 
 struct ReadOutcome {
@@ -63,7 +64,8 @@ struct ReadOutcome {
 };
 
 // Reads the whole archive with the reader, collecting each file's data (up to
-// kCollectLimit bytes in all) or dropping it. Only ArchiveError is caught.
+// kCollectLimit bytes in all, valid until the next read that collects) or dropping it.
+// Only ArchiveError is caught.
 constexpr std::uint64_t kCollectLimit = 1 << 21;
 ReadOutcome ReadWithReader(const Bytes& file, const reader::ReaderOptions& options, bool collect);
 

@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -227,7 +228,7 @@ void ExpectFilesAsRead(const fs::path& folder, const ReadOutcome& read) {
         if (e.entry.kind != reader::EntryKind::File || fileCount[path] != 1 || folders.contains(path) ||
             NamesAFolder(path))
             continue;
-        Expect(fs::is_regular_file(folder / path) && ReadFile(folder / path) == e.data,
+        Expect(fs::is_regular_file(folder / path) && std::ranges::equal(ReadFile(folder / path), e.data),
                "a file extracted is not what the reader decoded");
     }
 }
