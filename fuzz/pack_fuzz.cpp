@@ -49,6 +49,13 @@ public:
         for (int i = 0; i < 8; ++i) time |= static_cast<std::uint64_t>(Byte()) << (8 * i);
         return time;
     }
+    // The next n bytes, zeros past the end, behind what `out` holds.
+    void AppendBytes(Bytes& out, std::size_t n) {
+        const std::size_t taken = std::min(n, size_ - at_);
+        out.insert(out.end(), data_ + at_, data_ + at_ + taken);
+        out.resize(out.size() + (n - taken), 0);
+        at_ += taken;
+    }
     // Up to maxLength bytes, none of them zero.
     std::string Text(std::size_t maxLength) {
         std::string text;
@@ -91,12 +98,15 @@ Bytes MakeContents(InputBytes& in, Bytes contents, std::size_t maxSize) {
     while (contents.size() < length && !in.Empty()) {
         const std::uint8_t piece = in.Byte();
         if (piece < 0x80 || contents.empty()) {
-            for (int n = piece % 32 + 1; n > 0; --n) contents.push_back(in.Byte());
+            in.AppendBytes(contents, piece % 32 + 1);
             continue;
         }
         const std::size_t distance = 1 + in.Word() % contents.size();
-        for (std::size_t n = 2 + (piece & 0x3F) * ((piece & 0x40) ? 64 : 1); n > 0 && contents.size() < length; --n)
-            contents.push_back(contents[contents.size() - distance]);
+        const std::size_t copied = std::min<std::size_t>(2 + (piece & 0x3F) * ((piece & 0x40) ? 64 : 1), length - contents.size());
+        const std::size_t at = contents.size();
+        contents.resize(at + copied);
+        // Byte by byte, so that a copy from nearer than its length repeats what it copies.
+        for (std::size_t k = at; k < at + copied; ++k) contents[k] = contents[k - distance];
     }
     return contents;
 }
