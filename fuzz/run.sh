@@ -24,9 +24,16 @@ corpora=${1:-$out/corpus}
 targets=${*:-decode_fuzz reader_fuzz expander_fuzz pack_fuzz}
 
 generator() { [ -f "$1/CMakeCache.txt" ] || echo "-GNinja"; }
+# Campaigns of different targets may start side by side, one a core: the build is taken in
+# turn, as two CMake runs in one tree break each other's files.
+mkdir -p "$out"
+exec 9>"$out/.build-lock"
+flock 9
 cmake -S . -B "$out" $(generator "$out") -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE=ON -DQUORVEL_FUZZ=ON >/dev/null
 cmake --build "$out" -j"$(nproc)" --target $targets
+flock -u 9
+exec 9>&-
 
 # Every input runs in the same process, so memory an input frees is soon taken again by the
 # next. A quarantine of 16 MB rather than 256 hands out memory that is still mapped: fresh
