@@ -32,8 +32,7 @@ flock 9
 cmake -S . -B "$out" $(generator "$out") -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE=ON -DQUORVEL_FUZZ=ON >/dev/null
 cmake --build "$out" -j"$(nproc)" --target $targets
-flock -u 9
-exec 9>&-
+exec 9>&-  # closing the lock releases it
 
 # Every input runs in the same process, so memory an input frees is soon taken again by the
 # next. A quarantine of 16 MB rather than 256 hands out memory that is still mapped: fresh
